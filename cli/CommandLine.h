@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/CropPairs.h"
+#include "croprects/CropRect.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+struct CliOptions {
+    QStringList paths;
+    QString outputFolder;
+    std::vector<CCropRect> rects;
+    CropSettings settings;
+    int jobs = 0;  // 0: one per core
+    bool quiet = false;
+    bool verbose = false;
+    bool help = false;
+    bool version = false;
+};
+
+// Parses the arguments after the program name. On bad usage returns false
+// with a message naming the bad argument.
+bool ParseCommandLine(const QStringList& arguments, CliOptions& options, QString& error);
+
+QString UsageText();

@@ -1,0 +1,163 @@
+#include "cli/CropTool.h"
+
+#include "app/CropPairs.h"
+#include "engine/JpegInfo.h"
+#include "images/CollectFiles.h"
+#include "platform/PathUtils.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+#include <thread>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+void Print(std::FILE* stream, const QString& line) {
+    std::fputs(line.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+struct Inputs {
+    QStringList jpegFiles;
+    int skipped = 0;
+    bool searchFailed = false;
+};
+
+// The files to crop, in the order a drop of the same paths would add them.
+Inputs GatherInputs(const QStringList& paths, std::FILE* err) {
+    Inputs inputs;
+    QSet<QString> seen;
+    for (const QString& given : paths) {
+        const QString path = QDir::toNativeSeparators(QFileInfo(given).absoluteFilePath());
+        QStringList found;
+        QString unsearchable;
+        if (!CollectFiles(path, found, &unsearchable)) {
+            inputs.searchFailed = true;
+            Print(err, unsearchable.isEmpty()
+                           ? QStringLiteral("pelmora-crop: %1: no such file or folder").arg(given)
+                           : QStringLiteral("pelmora-crop: %1: cannot search this folder; "
+                                            "the rest of %2 was not searched")
+                                 .arg(unsearchable, given));
+        }
+        for (const QString& file : found) {
+            if (!HasJpegExtension(file)) {
+                ++inputs.skipped;
+            } else if (!seen.contains(file)) {
+                seen.insert(file);
+                inputs.jpegFiles.append(file);
+            }
+        }
+    }
+    return inputs;
+}
+
+std::vector<BatchImage> ReadImages(const QStringList& files) {
+    std::vector<BatchImage> images;
+    images.reserve(static_cast<std::size_t>(files.size()));
+    for (const QString& file : files) {
+        const JpegInfo info = ReadJpegInfo(file);
+        BatchImage image;
+        image.path = file;
+        image.width = info.width;
+        image.height = info.height;
+        image.imcuWidth = info.imcuWidth;
+        image.imcuHeight = info.imcuHeight;
+        if (!info.ok) image.unreadable = QStringLiteral("not a readable JPEG: %1").arg(info.error);
+        images.push_back(std::move(image));
+    }
+    return images;
+}
+
+QString RegionText(const PixelRect& r) {
+    return QStringLiteral("%1x%2+%3+%4").arg(r.Width()).arg(r.Height()).arg(r.left).arg(r.top);
+}
+
+class ProgressBar {
+public:
+    ProgressBar(std::FILE* stream, std::size_t total, bool enabled)
+        : stream_(stream), total_(total), enabled_(enabled && total > 0) {}
+    ~ProgressBar() { Clear(); }
+    ProgressBar(const ProgressBar&) = delete;
+    ProgressBar& operator=(const ProgressBar&) = delete;
+
+    void Show(std::size_t done) {
+        if (!enabled_) return;
+        constexpr std::size_t kWidth = 40;
+        const std::size_t filled = done * kWidth / total_;
+        std::fprintf(stream_, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, ' ').c_str(), done, total_);
+        std::fflush(stream_);
+        shown_ = true;
+    }
+    // Wipes the bar so that a message can take its line.
+    void Clear() {
+        if (!shown_) return;
+        std::fprintf(stream_, "\r%*s\r", 60, "");
+        std::fflush(stream_);
+        shown_ = false;
+    }
+
+private:
+    std::FILE* stream_;
+    std::size_t total_;
+    bool enabled_;
+    bool shown_ = false;
+};
+
+}  // namespace
+
+int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
+                const std::atomic<bool>& stop) {
+    const Inputs inputs = GatherInputs(options.paths, err);
+    const std::vector<BatchImage> images = ReadImages(inputs.jpegFiles);
+    const QString folder =
+        QDir::toNativeSeparators(QFileInfo(options.outputFolder).absoluteFilePath());
+    const std::vector<CropPair> pairs = PlanCropPairs(images, options.rects, folder, options.settings);
+
+    const int jobs = options.jobs > 0
+                         ? options.jobs
+                         : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    ProgressBar progress(err, pairs.size(), !options.quiet && isatty(fileno(err)) != 0);
+    std::size_t done = 0;
+    int written = 0;
+    int failed = 0;
+    RunCropPairs(
+        pairs, options.settings, jobs,
+        [&](std::size_t index, const CropOutcome& outcome) {
+            const CropPair& pair = pairs[index];
+            progress.Clear();
+            if (outcome.ok) {
+                ++written;
+                if (options.verbose) {
+                    Print(out, QStringLiteral("%1 -> %2 %3")
+                                   .arg(pair.source, pair.output, RegionText(outcome.written)));
+                }
+            } else {
+                ++failed;
+                Print(err, QStringLiteral("pelmora-crop: %1: rectangle %2 (%3): %4")
+                               .arg(pair.source)
+                               .arg(pair.rectIndex + 1)
+                               .arg(options.rects[static_cast<std::size_t>(pair.rectIndex)].Format(),
+                                    outcome.error));
+            }
+            progress.Show(++done);
+        },
+        &stop);
+    progress.Clear();
+    if (stop.load()) failed += static_cast<int>(pairs.size() - done);
+    Print(out, QStringLiteral("%1 written, %2 failed, %3 skipped")
+                   .arg(written)
+                   .arg(failed)
+                   .arg(inputs.skipped));
+    if (stop.load()) return kExitInterrupted;
+    return failed > 0 || inputs.searchFailed ? kExitSomeFailed : kExitAllWritten;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+// A GDI-style rectangle: right and bottom exclusive.
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    bool IsEmpty() const { return right <= left || bottom <= top; }
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+// COLORREF layout: 0x00BBGGRR.
+using ColorRef = std::uint32_t;
+constexpr ColorRef MakeColorRef(int red, int green, int blue) {
+    return static_cast<ColorRef>(red) | (static_cast<ColorRef>(green) << 8) |
+           (static_cast<ColorRef>(blue) << 16);
+}
+
+// One crop rectangle, in image pixels or in percent of the image's width
+// (left, right) and height (top, bottom).
+class CCropRect {
+public:
+    // Pixel rectangle (0, 0)-(0, 0) with a random, strongly saturated colour.
+    CCropRect();
+
+    int isPixel = 1;
+    double left = 0.0;
+    double top = 0.0;
+    double right = 0.0;
+    double bottom = 0.0;
+    ColorRef color = 0;
+
+    // True when empty at a resolution of 1/100 of a unit.
+    bool IsInvalid() const;
+    // Pixel bounds on a width x height image, clipped; (0, 0, 0, 0) when
+    // nothing of the rectangle lies on the image.
+    PixelRect Resolve(int width, int height) const;
+    // "(l pixel, t pixel)-(r pixel, b pixel)" or "(l %, t %)-(r %, b %)".
+    QString Format() const;
+
+    // The frame colour for one draw in 0..32767, or -1 when the draw falls in
+    // the dull middle band and has to be drawn again.
+    static std::int64_t ColorFromDraw(int draw);
+    // The source of draws (0..32767); the default is seeded once from the clock.
+    using DrawSource = std::function<int()>;
+    static void SetDrawSource(DrawSource source);
+};

@@ -1,0 +1,93 @@
+#include "croprects/RectFile.h"
+
+#include "platform/AtomicOutputFile.h"
+
+#include <QFile>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kUnitOffset = 0;
+constexpr int kLeftOffset = 8;
+constexpr int kTopOffset = 16;
+constexpr int kRightOffset = 24;
+constexpr int kBottomOffset = 32;
+constexpr int kColorOffset = 40;
+
+double ReadDouble(const char* record, int offset) {
+    const quint64 bits = qFromLittleEndian<quint64>(record + offset);
+    double value = 0.0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+void WriteDouble(char* record, int offset, double value) {
+    quint64 bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    qToLittleEndian(bits, record + offset);
+}
+
+}  // namespace
+
+std::vector<CCropRect> ParseRectRecords(const QByteArray& data) {
+    std::vector<CCropRect> rects;
+    const qsizetype count = data.size() / kRectRecordSize;
+    rects.reserve(static_cast<std::size_t>(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        const char* record = data.constData() + i * kRectRecordSize;
+        CCropRect rect;
+        rect.isPixel = static_cast<unsigned char>(record[kUnitOffset]);
+        rect.left = ReadDouble(record, kLeftOffset);
+        rect.top = ReadDouble(record, kTopOffset);
+        rect.right = ReadDouble(record, kRightOffset);
+        rect.bottom = ReadDouble(record, kBottomOffset);
+        rect.color = qFromLittleEndian<quint32>(record + kColorOffset);
+        rects.push_back(rect);
+    }
+    return rects;
+}
+
+QByteArray SerializeRectRecords(const std::vector<CCropRect>& rects) {
+    QByteArray data(static_cast<qsizetype>(rects.size()) * kRectRecordSize, '\0');
+    char* record = data.data();
+    for (const CCropRect& rect : rects) {
+        record[kUnitOffset] = static_cast<char>(rect.isPixel & 0xFF);
+        WriteDouble(record, kLeftOffset, rect.left);
+        WriteDouble(record, kTopOffset, rect.top);
+        WriteDouble(record, kRightOffset, rect.right);
+        WriteDouble(record, kBottomOffset, rect.bottom);
+        qToLittleEndian<quint32>(rect.color, record + kColorOffset);
+        record += kRectRecordSize;
+    }
+    return data;
+}
+
+bool ReadRectFile(const QString& path, std::vector<CCropRect>& rects, QString* error) {
+    rects.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error != nullptr) *error = file.errorString();
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error != nullptr) *error = file.errorString();
+        return false;
+    }
+    rects = ParseRectRecords(data);
+    return true;
+}
+
+bool WriteRectFile(const QString& path, const std::vector<CCropRect>& rects, QString* error) {
+    AtomicOutputFile output(path);
+    const QByteArray data = SerializeRectRecords(rects);
+    const bool written =
+        output.Open() &&
+        std::fwrite(data.constData(), 1, static_cast<std::size_t>(data.size()), output.Stream()) ==
+            static_cast<std::size_t>(data.size()) &&
+        output.Commit(AtomicOutputFile::Existing::kReplace);
+    if (!written && error != nullptr) *error = output.ErrorText();
+    return written;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+// RECT.DAT: n records of 264 bytes, little-endian, no header.
+//   0: unit byte (nonzero = pixel), 8/16/24/32: left/top/right/bottom as
+//   doubles, 40: colour (COLORREF); every other byte is reserved (written 0).
+
+#include "croprects/CropRect.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+constexpr int kRectRecordSize = 264;
+
+// Every complete record of `data`; a shorter tail is ignored.
+std::vector<CCropRect> ParseRectRecords(const QByteArray& data);
+QByteArray SerializeRectRecords(const std::vector<CCropRect>& rects);
+
+// False when the file cannot be opened (rects then stays empty).
+bool ReadRectFile(const QString& path, std::vector<CCropRect>& rects, QString* error = nullptr);
+// Writes a complete new file in place of the old one, or leaves the old one.
+bool WriteRectFile(const QString& path, const std::vector<CCropRect>& rects,
+                   QString* error = nullptr);

@@ -1,0 +1,112 @@
+#include "images/CollectFiles.h"
+
+#include "platform/PathUtils.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path ToFsPath(const QString& path) {
+#ifdef Q_OS_WIN
+    return fs::path(path.toStdWString());
+#else
+    return fs::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+QString FromFsName(const fs::path& name) {
+#ifdef Q_OS_WIN
+    return QString::fromStdWString(name.wstring());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(name.string()));
+#endif
+}
+
+class FolderSearch {
+public:
+    FolderSearch(QStringList& files, QString* unsearchable, const std::function<void()>& pump)
+        : files_(files), unsearchable_(unsearchable), pump_(pump) {}
+
+    bool Search(const QString& folder) {
+        std::error_code error;
+        const fs::path native = ToFsPath(folder);
+        const fs::path identity = fs::canonical(native, error);
+        if (error) return Refuse(folder);
+        for (const fs::path& ancestor : ancestors_) {
+            if (ancestor == identity) return true;  // a link back up: already being searched
+        }
+        fs::directory_iterator entries(native, error);
+        if (error) return Refuse(folder);
+
+        ancestors_.push_back(identity);
+        const QString prefix =
+            IsPathSeparator(folder.back()) ? folder : folder + QDir::separator();
+        bool complete = true;
+        for (const fs::directory_iterator end; entries != end; entries.increment(error)) {
+            if (error) {
+                complete = Refuse(folder);
+                break;
+            }
+            if (!Visit(*entries, prefix)) {
+                complete = false;
+                break;
+            }
+        }
+        if (complete && error) complete = Refuse(folder);
+        ancestors_.pop_back();
+        return complete;
+    }
+
+private:
+    bool Visit(const fs::directory_entry& entry, const QString& prefix) {
+        const QString name = FromFsName(entry.path().filename());
+        std::error_code error;
+        if (entry.is_directory(error)) {
+            if (name == QStringLiteral("_PAGE_")) return true;
+            if (!Search(prefix + name)) return false;
+        } else {
+            files_.append(prefix + name);
+        }
+        if (pump_) pump_();
+        return true;
+    }
+
+    bool Refuse(const QString& folder) {
+        if (unsearchable_ != nullptr) *unsearchable_ = folder;
+        return false;
+    }
+
+    QStringList& files_;
+    QString* unsearchable_;
+    const std::function<void()>& pump_;
+    std::vector<fs::path> ancestors_;
+};
+
+}  // namespace
+
+bool CollectFiles(const QString& path, QStringList& files, QString* unsearchable,
+                  const std::function<void()>& letPaintsThrough) {
+    switch (GetPathKind(path)) {
+        case kPathNothing:
+            return false;
+        case kPathFile:
+            files.append(path);
+            return true;
+        default:
+            return FolderSearch(files, unsearchable, letPaintsThrough).Search(path);
+    }
+}
+
+bool HasJpegExtension(const QString& path) {
+    QString extension;
+    GetPathExtension(path, extension);
+    return extension.compare(QStringLiteral(".jpg"), Qt::CaseInsensitive) == 0 ||
+           extension.compare(QStringLiteral(".jpeg"), Qt::CaseInsensitive) == 0;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Appends `path` itself when it is a file, or every file below it when it is
+// a folder: depth first, in the file system's own order, a sub-folder's
+// files where the sub-folder was met. A sub-folder named exactly "_PAGE_" is
+// skipped with its content, and a link back into a folder being searched is
+// not followed.
+//
+// Returns false when `path` names nothing or a folder on the way cannot be
+// searched; the search then ends at once (files found before stay) and
+// `unsearchable`, when given, names that folder. `letPaintsThrough` runs
+// after each file found and each folder searched.
+bool CollectFiles(const QString& path, QStringList& files, QString* unsearchable = nullptr,
+                  const std::function<void()>& letPaintsThrough = {});
+
+// True for names ending in ".jpg" or ".jpeg", in any letter case.
+bool HasJpegExtension(const QString& path);

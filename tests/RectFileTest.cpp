@@ -1,0 +1,119 @@
+#include "croprects/RectFile.h"
+#include "croprects/RectSpec.h"
+
+#include "TestSupport.h"
+
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+CCropRect Make(int isPixel, double l, double t, double r, double b, ColorRef color) {
+    CCropRect rect;
+    rect.isPixel = isPixel;
+    rect.left = l;
+    rect.top = t;
+    rect.right = r;
+    rect.bottom = b;
+    rect.color = color;
+    return rect;
+}
+
+double DoubleAt(const QByteArray& data, int offset) {
+    const quint64 bits = qFromLittleEndian<quint64>(data.constData() + offset);
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+TEST(RectFileTest, RecordLayoutIsByteExact) {
+    const QByteArray data =
+        SerializeRectRecords({Make(1, 10.7, 0, 20.2, 5, 0x00FF00FF), Make(0, 25, 25, 75, 75, 0x00123456)});
+    ASSERT_EQ(data.size(), 528);
+    EXPECT_EQ(data[0], 1);
+    EXPECT_EQ(data.mid(1, 7), QByteArray(7, '\0'));
+    EXPECT_EQ(DoubleAt(data, 8), 10.7);
+    EXPECT_EQ(DoubleAt(data, 24), 20.2);
+    EXPECT_EQ(DoubleAt(data, 32), 5.0);
+    EXPECT_EQ(data.mid(40, 4), QByteArray::fromHex("ff00ff00"));
+    EXPECT_EQ(data.mid(44, 220), QByteArray(220, '\0'));
+    EXPECT_EQ(data[264], 0);
+    EXPECT_EQ(DoubleAt(data, 264 + 16), 25.0);
+    EXPECT_EQ(data.mid(264 + 40, 4), QByteArray::fromHex("56341200"));
+}
+
+TEST(RectFileTest, RoundTripKeepsUnitsCoordinatesAndColoursInOrder) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/RECT.DAT";
+    const std::vector<CCropRect> rects = {Make(1, 0.25, 1, 2, 3, 0xFF), Make(0, 0, 0, 100, 100, 0xFF00),
+                                          Make(2, -5, 1e9, 0, 0, 0xFF0000)};
+    ASSERT_TRUE(WriteRectFile(path, rects));
+    EXPECT_EQ(ReadBytes(path).size(), 792);
+    std::vector<CCropRect> loaded;
+    ASSERT_TRUE(ReadRectFile(path, loaded));
+    ASSERT_EQ(loaded.size(), 3U);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(loaded[i].isPixel, rects[i].isPixel);
+        EXPECT_EQ(loaded[i].left, rects[i].left);
+        EXPECT_EQ(loaded[i].top, rects[i].top);
+        EXPECT_EQ(loaded[i].right, rects[i].right);
+        EXPECT_EQ(loaded[i].bottom, rects[i].bottom);
+        EXPECT_EQ(loaded[i].color, rects[i].color);
+    }
+    // A unit byte of 2 stays 2 when written back.
+    EXPECT_EQ(SerializeRectRecords(loaded), ReadBytes(path));
+}
+
+TEST(RectFileTest, ShortTailAndEmptyFileAreHandled) {
+    QByteArray data = SerializeRectRecords({Make(1, 1, 2, 3, 4, 5), Make(0, 1, 2, 3, 4, 5)});
+    data.append(QByteArray(72, '\x7f'));
+    EXPECT_EQ(data.size(), 600);
+    EXPECT_EQ(ParseRectRecords(data).size(), 2U);
+    EXPECT_TRUE(ParseRectRecords(QByteArray()).empty());
+    EXPECT_TRUE(ParseRectRecords(QByteArray(263, '\1')).empty());
+    // Reserved bytes are never interpreted.
+    QByteArray noisy = SerializeRectRecords({Make(1, 1, 2, 3, 4, 5)});
+    for (int i = 44; i < 264; ++i) noisy[i] = '\xAA';
+    EXPECT_EQ(ParseRectRecords(noisy)[0].right, 3.0);
+}
+
+TEST(RectFileTest, MissingFileLoadsNothingAndFailedWriteKeepsTheOldFile) {
+    QTemporaryDir dir;
+    std::vector<CCropRect> loaded{CCropRect()};
+    EXPECT_FALSE(ReadRectFile(dir.path() + "/missing", loaded));
+    EXPECT_TRUE(loaded.empty());
+    EXPECT_FALSE(WriteRectFile(dir.path() + "/no/such/folder/RECT.DAT", {CCropRect()}));
+}
+
+TEST(RectSpecTest, ParsesTheThreeForms) {
+    const auto pixel = ParseRectSpec(QStringLiteral("10,20,110.5,220"));
+    ASSERT_TRUE(pixel);
+    EXPECT_EQ(pixel->isPixel, 1);
+    EXPECT_EQ(pixel->right, 110.5);
+    const auto percent = ParseRectSpec(QStringLiteral("25%, 25%, 75%, 75%"));
+    ASSERT_TRUE(percent);
+    EXPECT_EQ(percent->isPixel, 0);
+    EXPECT_EQ(percent->Resolve(640, 480), (PixelRect{160, 120, 480, 360}));
+    const auto geometry = ParseRectSpec(QStringLiteral("100x50+20+37"));
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->Resolve(1000, 750), (PixelRect{20, 37, 120, 87}));
+}
+
+TEST(RectSpecTest, RejectsMalformedSpecsWithAReason) {
+    for (const char* bad : {"", "1,2,3", "1,2,3,4,5", "a,b,c,d", "10%,0,50%,50%", "100x50",
+                            "100x50+1", "-1x5+0+0", "nan,0,1,1", "inf,0,1,1", "1,,2,3",
+                            "99999999999x1+0+0", "1x1+0+0 junk"}) {
+        QString reason;
+        EXPECT_FALSE(ParseRectSpec(QString::fromUtf8(bad), &reason)) << bad;
+        EXPECT_FALSE(reason.isEmpty()) << bad;
+    }
+}
+
+}  // namespace

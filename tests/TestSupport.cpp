@@ -1,0 +1,288 @@
+#include "TestSupport.h"
+
+#include "engine/JpegErrors.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace testing_support {
+
+namespace {
+
+std::uint8_t PatternSample(int x, int y, int c, int seed) {
+    // Gradients, edges and pseudo-noise so that every block differs.
+    const unsigned hash = static_cast<unsigned>((x * 73856093) ^ (y * 19349663) ^
+                                                (c * 83492791) ^ (seed * 2654435761U));
+    const int base = (x * 3 + y * 2 + c * 60 + seed * 17) % 256;
+    const int noise = static_cast<int>(hash % 48) - 24;
+    const int edge = ((x / 13 + y / 7) % 2) * 40;
+    return static_cast<std::uint8_t>(std::clamp(base + noise + edge, 0, 255));
+}
+
+struct MemoryDestination {
+    jpeg_destination_mgr pub;
+    QByteArray* out;
+    unsigned char buffer[4096];
+};
+
+void InitDestination(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = sizeof dest->buffer;
+}
+
+boolean EmptyBuffer(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
+    dest->out->append(reinterpret_cast<const char*>(dest->buffer), sizeof dest->buffer);
+    InitDestination(cinfo);
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
+    dest->out->append(reinterpret_cast<const char*>(dest->buffer),
+                      static_cast<qsizetype>(sizeof dest->buffer - dest->pub.free_in_buffer));
+}
+
+struct EncodeJob {
+    jpeg_compress_struct info{};
+    CropErrorManager errors{};
+    MemoryDestination destination{};
+};
+
+bool RunEncode(EncodeJob& job, const JpegSpec& spec, const std::vector<std::uint8_t>& pixels) {
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
+    if (setjmp(job.errors.returnPoint) != 0) return false;
+    jpeg_create_compress(&job.info);
+    job.info.dest = &job.destination.pub;
+    job.destination.pub.init_destination = InitDestination;
+    job.destination.pub.empty_output_buffer = EmptyBuffer;
+    job.destination.pub.term_destination = TermDestination;
+    job.info.image_width = static_cast<JDIMENSION>(spec.width);
+    job.info.image_height = static_cast<JDIMENSION>(spec.height);
+    job.info.input_components = spec.components;
+    job.info.in_color_space =
+        spec.components == 1 ? JCS_GRAYSCALE : (spec.components == 4 ? JCS_CMYK : JCS_RGB);
+    jpeg_set_defaults(&job.info);
+    jpeg_set_quality(&job.info, spec.quality, TRUE);
+    for (int c = 0; c < spec.components; ++c) {
+        job.info.comp_info[c].h_samp_factor = spec.hSamp[c];
+        job.info.comp_info[c].v_samp_factor = spec.vSamp[c];
+    }
+    if (spec.progressive) jpeg_simple_progression(&job.info);
+    job.info.restart_in_rows = spec.restartRows;
+    job.info.write_JFIF_header = spec.writeJfif && spec.components != 4 ? TRUE : FALSE;
+    jpeg_start_compress(&job.info, TRUE);
+    for (const JpegSpec::Marker& marker : spec.markers) {
+        jpeg_write_marker(&job.info, marker.code,
+                          reinterpret_cast<const JOCTET*>(marker.data.constData()),
+                          static_cast<unsigned>(marker.data.size()));
+    }
+    const std::size_t stride = static_cast<std::size_t>(spec.width * spec.components);
+    while (job.info.next_scanline < job.info.image_height) {
+        auto* row = const_cast<JSAMPLE*>(pixels.data() + job.info.next_scanline * stride);
+        jpeg_write_scanlines(&job.info, &row, 1);
+    }
+    jpeg_finish_compress(&job.info);
+    return true;
+}
+
+struct DecodeJob {
+    jpeg_decompress_struct info{};
+    CropErrorManager errors{};
+    bool created = false;
+};
+
+bool StartDecode(DecodeJob& job, const QByteArray& jpeg) {
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
+    if (setjmp(job.errors.returnPoint) != 0) return false;
+    jpeg_create_decompress(&job.info);
+    job.created = true;
+    jpeg_mem_src(&job.info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&job.info, TRUE);
+    return true;
+}
+
+bool RunDecode(DecodeJob& job, DecodedImage& image) {
+    if (setjmp(job.errors.returnPoint) != 0) return false;
+    job.info.out_color_space = job.info.jpeg_color_space;
+    jpeg_start_decompress(&job.info);
+    image.width = static_cast<int>(job.info.output_width);
+    image.height = static_cast<int>(job.info.output_height);
+    image.components = job.info.output_components;
+    const std::size_t stride = static_cast<std::size_t>(image.width * image.components);
+    image.pixels.assign(stride * static_cast<std::size_t>(image.height), 0);
+    while (job.info.output_scanline < job.info.output_height) {
+        JSAMPLE* row = image.pixels.data() + job.info.output_scanline * stride;
+        jpeg_read_scanlines(&job.info, &row, 1);
+    }
+    jpeg_finish_decompress(&job.info);
+    return true;
+}
+
+bool RunReadCoefficients(DecodeJob& job, Coefficients& result) {
+    if (setjmp(job.errors.returnPoint) != 0) return false;
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&job.info);
+    auto* common = reinterpret_cast<j_common_ptr>(&job.info);
+    for (int ci = 0; ci < job.info.num_components; ++ci) {
+        const jpeg_component_info& comp = job.info.comp_info[ci];
+        const int w = static_cast<int>(comp.width_in_blocks);
+        const int h = static_cast<int>(comp.height_in_blocks);
+        std::vector<short> blocks;
+        blocks.reserve(static_cast<std::size_t>(w * h * DCTSIZE2));
+        for (int row = 0; row < h; ++row) {
+            JBLOCKARRAY line = (*job.info.mem->access_virt_barray)(
+                common, arrays[ci], static_cast<JDIMENSION>(row), 1, FALSE);
+            for (int col = 0; col < w; ++col) {
+                blocks.insert(blocks.end(), line[0][col], line[0][col] + DCTSIZE2);
+            }
+        }
+        result.widthInBlocks.push_back(w);
+        result.heightInBlocks.push_back(h);
+        result.components.push_back(std::move(blocks));
+    }
+    jpeg_finish_decompress(&job.info);
+    return true;
+}
+
+}  // namespace
+
+QByteArray EncodeJpeg(const JpegSpec& spec) {
+    std::vector<std::uint8_t> pixels(
+        static_cast<std::size_t>(spec.width * spec.height * spec.components));
+    std::size_t i = 0;
+    for (int y = 0; y < spec.height; ++y) {
+        for (int x = 0; x < spec.width; ++x) {
+            for (int c = 0; c < spec.components; ++c) pixels[i++] = PatternSample(x, y, c, spec.seed);
+        }
+    }
+    QByteArray out;
+    EncodeJob job;
+    job.destination.out = &out;
+    const bool ok = RunEncode(job, spec, pixels);
+    jpeg_destroy_compress(&job.info);
+    return ok ? out : QByteArray();
+}
+
+DecodedImage DecodeJpeg(const QByteArray& jpeg) {
+    DecodedImage image;
+    DecodeJob job;
+    image.ok = StartDecode(job, jpeg) && RunDecode(job, image);
+    if (job.created) jpeg_destroy_decompress(&job.info);
+    return image;
+}
+
+Coefficients ReadCoefficients(const QByteArray& jpeg) {
+    Coefficients result;
+    DecodeJob job;
+    result.ok = StartDecode(job, jpeg) && RunReadCoefficients(job, result);
+    if (job.created) jpeg_destroy_decompress(&job.info);
+    return result;
+}
+
+std::vector<JpegSpec::Marker> ReadMarkers(const QByteArray& jpeg) {
+    std::vector<JpegSpec::Marker> markers;
+    const auto* data = reinterpret_cast<const unsigned char*>(jpeg.constData());
+    qsizetype pos = 2;  // after SOI
+    while (pos + 4 <= jpeg.size() && data[pos] == 0xFF) {
+        const int code = data[pos + 1];
+        const int length = (data[pos + 2] << 8) | data[pos + 3];
+        if (code == 0xDA || length < 2 || pos + 2 + length > jpeg.size()) break;
+        markers.push_back({code, jpeg.mid(pos + 4, length - 2)});
+        pos += 2 + length;
+    }
+    return markers;
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
+}
+
+CommandResult RunCommand(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    CommandResult result;
+    if (!process.waitForStarted(10000)) return result;
+    process.closeWriteChannel();
+    process.waitForFinished(120000);
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QByteArray JpegtranCrop(const QString& source, int width, int height, int x, int y) {
+    const CommandResult result = RunCommand(
+        QStringLiteral("jpegtran"),
+        {QStringLiteral("-crop"), QStringLiteral("%1x%2+%3+%4").arg(width).arg(height).arg(x).arg(y),
+         QStringLiteral("-copy"), QStringLiteral("all"), source});
+    return result.exitCode == 0 ? result.out : QByteArray();
+}
+
+QByteArray MakeExifTiff(bool bigEndian, int width, int height) {
+    QByteArray tiff;
+    const auto put16 = [&](int v) {
+        const char hi = static_cast<char>((v >> 8) & 0xFF);
+        const char lo = static_cast<char>(v & 0xFF);
+        tiff.append(bigEndian ? hi : lo);
+        tiff.append(bigEndian ? lo : hi);
+    };
+    const auto put32 = [&](long v) {
+        if (bigEndian) {
+            put16(static_cast<int>((v >> 16) & 0xFFFF));
+            put16(static_cast<int>(v & 0xFFFF));
+        } else {
+            put16(static_cast<int>(v & 0xFFFF));
+            put16(static_cast<int>((v >> 16) & 0xFFFF));
+        }
+    };
+    tiff.append(bigEndian ? "MM" : "II");
+    put16(0x2A);
+    put32(8);
+    // IFD0 at 8: one entry, the Exif IFD pointer.
+    put16(1);
+    put16(0x8769);
+    put16(4);
+    put32(1);
+    put32(26);
+    put32(0);  // no IFD1
+    // Exif IFD at 26: ExifVersion, PixelXDimension (SHORT), PixelYDimension (SHORT).
+    put16(3);
+    put16(0x9000);
+    put16(7);
+    put32(4);
+    tiff.append("0230", 4);
+    put16(0xA002);
+    put16(3);
+    put32(1);
+    put16(width);
+    put16(0);
+    put16(0xA003);
+    put16(3);
+    put32(1);
+    put16(height);
+    put16(0);
+    put32(0);
+    return tiff;
+}
+
+CommandResult RunAsNobody(const QString& program, const QStringList& arguments) {
+    QStringList all{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                    QStringLiteral("--clear-groups"), program};
+    all += arguments;
+    return RunCommand(QStringLiteral("setpriv"), all);
+}
+
+}  // namespace testing_support

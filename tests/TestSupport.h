@@ -1,0 +1,83 @@
+#pragma once
+
+// Helpers shared by the test suites: JPEG files made at test time with
+// chosen sampling, colour space, progression, restarts and markers; raw
+// decoding for pixel comparisons; external oracle commands.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace testing_support {
+
+struct JpegSpec {
+    int width = 64;
+    int height = 48;
+    int components = 3;  // 1 gray, 3 YCbCr, 4 CMYK
+    // Sampling factors per component (only the first `components` count).
+    int hSamp[4] = {2, 1, 1, 1};
+    int vSamp[4] = {2, 1, 1, 1};
+    bool progressive = false;
+    int restartRows = 0;
+    int quality = 85;
+    bool writeJfif = true;  // the library's own JFIF APP0 for gray and YCbCr
+    int seed = 1;
+    struct Marker {
+        int code;
+        QByteArray data;
+    };
+    std::vector<Marker> markers;  // written right after the library's own markers
+};
+
+// Encodes a deterministic test picture as the spec says.
+QByteArray EncodeJpeg(const JpegSpec& spec);
+
+struct DecodedImage {
+    bool ok = false;
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    std::vector<std::uint8_t> pixels;  // in the file's own colour space
+};
+DecodedImage DecodeJpeg(const QByteArray& jpeg);
+
+// Every coefficient block of every component, row by row.
+struct Coefficients {
+    bool ok = false;
+    std::vector<int> widthInBlocks;
+    std::vector<int> heightInBlocks;
+    std::vector<std::vector<short>> components;
+};
+Coefficients ReadCoefficients(const QByteArray& jpeg);
+
+// The markers of a file in order: code and data (without the length bytes).
+std::vector<JpegSpec::Marker> ReadMarkers(const QByteArray& jpeg);
+
+QByteArray ReadBytes(const QString& path);
+void WriteBytes(const QString& path, const QByteArray& bytes);
+
+struct CommandResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+CommandResult RunCommand(const QString& program, const QStringList& arguments);
+
+// jpegtran -crop WxH+X+Y -copy all, or an empty array when it fails.
+QByteArray JpegtranCrop(const QString& source, int width, int height, int x, int y);
+
+// A minimal TIFF structure for an Exif marker with an Exif IFD holding
+// PixelXDimension and PixelYDimension (as SHORT), plus `extraEntries` more.
+QByteArray MakeExifTiff(bool bigEndian, int width, int height);
+
+// Runs `program` as user nobody (for permission tests while running as root).
+CommandResult RunAsNobody(const QString& program, const QStringList& arguments);
+
+}  // namespace testing_support

@@ -1,0 +1,12 @@
+#!/bin/sh
+# Installs what Pelmora needs to build, test and run on Debian 12.
+set -e
+SUDO=
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends \
+  cmake ninja-build g++ pkg-config \
+  qt6-base-dev libjpeg62-turbo-dev libjpeg-turbo-progs \
+  libgtest-dev libgmock-dev libstb-dev \
+  xvfb xauth fonts-ipafont-gothic fonts-liberation2 >/dev/null

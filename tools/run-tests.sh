@@ -1,0 +1,17 @@
+#!/bin/sh
+# Builds Pelmora and runs every test.
+#   tools/run-tests.sh              normal build in build/
+#   tools/run-tests.sh --sanitize   AddressSanitizer + UBSan build in build-asan/
+set -e
+cd "$(dirname "$0")/.."
+BUILD_DIR=build
+EXTRA=
+if [ "$1" = "--sanitize" ]; then
+  BUILD_DIR=build-asan
+  EXTRA="-DPELMORA_SANITIZE=ON"
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $EXTRA >/dev/null
+cmake --build "$BUILD_DIR"
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j2
