@@ -2,6 +2,7 @@
 
 #include "app/OutputNames.h"
 #include "engine/LosslessCrop.h"
+#include "engine/RecompressCrop.h"
 #include "platform/PathUtils.h"
 
 #include <algorithm>
@@ -61,11 +62,15 @@ CropOutcome ExecuteCropPair(const CropPair& pair, const CropSettings& settings) 
         outcome.error = pair.failure;
         return outcome;
     }
-    if (settings.mode != CropMode::kLossless) {
-        outcome.error = QStringLiteral("the re-compressing crop is not available");
+    const PixelRect& r = pair.region;
+    if (settings.mode == CropMode::kRecompress) {
+        const RecompressCropResult result =
+            RecompressCrop(pair.source, pair.output, r, settings.quality, ExistingOutput::kKeep);
+        outcome.ok = result.ok;
+        outcome.error = result.error;
+        if (result.ok) outcome.written = r;
         return outcome;
     }
-    const PixelRect& r = pair.region;
     const LosslessCropResult result =
         LosslessCrop(pair.source, pair.output, static_cast<std::uint32_t>(r.left),
                      static_cast<std::uint32_t>(r.top), static_cast<std::uint32_t>(r.Width()),

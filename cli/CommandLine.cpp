@@ -92,8 +92,8 @@ bool ParseMode(const QString& option, const QString& text, CliOptions& options,
         return true;
     }
     if (text == QStringLiteral("recompress")) {
-        error = QStringLiteral("%1 recompress is not available in this build").arg(option);
-        return false;
+        options.settings.mode = CropMode::kRecompress;
+        return true;
     }
     error = QStringLiteral("%1 takes lossless or recompress, not \"%2\"").arg(option, text);
     return false;

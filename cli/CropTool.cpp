@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QSet>
 
 #include <thread>
@@ -60,7 +61,9 @@ Inputs GatherInputs(const QStringList& paths, std::FILE* err) {
     return inputs;
 }
 
-std::vector<BatchImage> ReadImages(const QStringList& files) {
+// The size of each image as its header gives it. A re-compressing crop also
+// takes other picture formats saved under a JPEG name.
+std::vector<BatchImage> ReadImages(const QStringList& files, CropMode mode) {
     std::vector<BatchImage> images;
     images.reserve(static_cast<std::size_t>(files.size()));
     for (const QString& file : files) {
@@ -71,6 +74,16 @@ std::vector<BatchImage> ReadImages(const QStringList& files) {
         image.height = info.height;
         image.imcuWidth = info.imcuWidth;
         image.imcuHeight = info.imcuHeight;
+        if (!info.ok && mode == CropMode::kRecompress) {
+            QImageReader reader(file);
+            const QSize size = reader.size();
+            image.width = size.width();
+            image.height = size.height();
+            if (size.isValid() && !size.isEmpty()) {
+                images.push_back(std::move(image));
+                continue;
+            }
+        }
         if (!info.ok) image.unreadable = QStringLiteral("not a readable JPEG: %1").arg(info.error);
         images.push_back(std::move(image));
     }
@@ -118,7 +131,7 @@ private:
 int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
                 const std::atomic<bool>& stop) {
     const Inputs inputs = GatherInputs(options.paths, err);
-    const std::vector<BatchImage> images = ReadImages(inputs.jpegFiles);
+    const std::vector<BatchImage> images = ReadImages(inputs.jpegFiles, options.settings.mode);
     const QString folder =
         QDir::toNativeSeparators(QFileInfo(options.outputFolder).absoluteFilePath());
     const std::vector<CropPair> pairs = PlanCropPairs(images, options.rects, folder, options.settings);

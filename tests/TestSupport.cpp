@@ -15,8 +15,12 @@ namespace {
 
 std::uint8_t PatternSample(int x, int y, int c, int seed) {
     // Gradients, edges and pseudo-noise so that every block differs.
-    const unsigned hash = static_cast<unsigned>((x * 73856093) ^ (y * 19349663) ^
-                                                (c * 83492791) ^ (seed * 2654435761U));
+    const auto ux = static_cast<unsigned>(x);
+    const auto uy = static_cast<unsigned>(y);
+    const auto uc = static_cast<unsigned>(c);
+    const auto useed = static_cast<unsigned>(seed);
+    const unsigned hash = (ux * 73856093U) ^ (uy * 19349663U) ^ (uc * 83492791U) ^
+                          (useed * 2654435761U);
     const int base = (x * 3 + y * 2 + c * 60 + seed * 17) % 256;
     const int noise = static_cast<int>(hash % 48) - 24;
     const int edge = ((x / 13 + y / 7) % 2) * 40;
@@ -95,6 +99,7 @@ struct DecodeJob {
     jpeg_decompress_struct info{};
     CropErrorManager errors{};
     bool created = false;
+    bool toRgb = false;
 };
 
 bool StartDecode(DecodeJob& job, const QByteArray& jpeg) {
@@ -110,7 +115,7 @@ bool StartDecode(DecodeJob& job, const QByteArray& jpeg) {
 
 bool RunDecode(DecodeJob& job, DecodedImage& image) {
     if (setjmp(job.errors.returnPoint) != 0) return false;
-    job.info.out_color_space = job.info.jpeg_color_space;
+    job.info.out_color_space = job.toRgb ? JCS_RGB : job.info.jpeg_color_space;
     jpeg_start_decompress(&job.info);
     image.width = static_cast<int>(job.info.output_width);
     image.height = static_cast<int>(job.info.output_height);
@@ -174,6 +179,21 @@ DecodedImage DecodeJpeg(const QByteArray& jpeg) {
     DecodeJob job;
     image.ok = StartDecode(job, jpeg) && RunDecode(job, image);
     if (job.created) jpeg_destroy_decompress(&job.info);
+    return image;
+}
+
+QImage DecodeJpegImage(const QByteArray& jpeg) {
+    DecodedImage decoded;
+    DecodeJob job;
+    job.toRgb = true;
+    decoded.ok = StartDecode(job, jpeg) && RunDecode(job, decoded);
+    if (job.created) jpeg_destroy_decompress(&job.info);
+    if (!decoded.ok || decoded.components != 3) return {};
+    QImage image(decoded.width, decoded.height, QImage::Format_RGB888);
+    for (int y = 0; y < decoded.height; ++y) {
+        std::memcpy(image.scanLine(y), decoded.pixels.data() + static_cast<std::size_t>(y) * decoded.width * 3,
+                    static_cast<std::size_t>(decoded.width) * 3);
+    }
     return image;
 }
 

@@ -5,6 +5,7 @@
 // decoding for pixel comparisons; external oracle commands.
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -47,6 +48,8 @@ struct DecodedImage {
     std::vector<std::uint8_t> pixels;  // in the file's own colour space
 };
 DecodedImage DecodeJpeg(const QByteArray& jpeg);
+// Decoded to RGB by libjpeg itself, as a Format_RGB888 image.
+QImage DecodeJpegImage(const QByteArray& jpeg);
 
 // Every coefficient block of every component, row by row.
 struct Coefficients {

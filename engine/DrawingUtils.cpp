@@ -1,0 +1,63 @@
+#include "engine/DrawingUtils.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdint>
+
+QColor ToQColor(ColorRef color) {
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
+void FitSize(int& width, int& height, int boxWidth, int boxHeight) {
+    if (width == 0 || height == 0) return;
+    const std::int64_t w = width;
+    const std::int64_t h = height;
+    const auto rounded = [](double value) {
+        return static_cast<int>(std::clamp(value + 0.5, 1.0, 2147483647.0));
+    };
+    if (w * boxHeight > h * boxWidth) {
+        height = rounded(static_cast<double>(h) * boxWidth / static_cast<double>(w));
+        width = std::max(boxWidth, 1);
+    } else {
+        width = rounded(static_cast<double>(w) * boxHeight / static_cast<double>(h));
+        height = std::max(boxHeight, 1);
+    }
+}
+
+void DrawFrame(QPainter& painter, const PixelRect& rect, int thickness, ColorRef color) {
+    const int l = rect.left;
+    const int t = rect.top;
+    const int r = rect.right;
+    const int b = rect.bottom;
+    const int k = thickness;
+    if (color != kNoColor) {
+        const QColor fill = ToQColor(color);
+        painter.fillRect(QRect(l, t, k, b - t), fill);
+        painter.fillRect(QRect(r - k, t, k, b - t), fill);
+        painter.fillRect(QRect(l, t, r - l, k), fill);
+        painter.fillRect(QRect(l, b - k, r - l, k), fill);
+        return;
+    }
+    // Four strips cut so that no pixel is inverted twice.
+    const QPainter::CompositionMode previous = painter.compositionMode();
+    painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+    const QRect strips[] = {QRect(l, t, r - l - k, k), QRect(l, t + k, k, b - t - 2 * k),
+                            QRect(l, b - k, r - l, k), QRect(r - k, t, k, b - t - k)};
+    for (const QRect& strip : strips) {
+        if (strip.width() > 0 && strip.height() > 0) painter.fillRect(strip, Qt::black);
+    }
+    painter.setCompositionMode(previous);
+}
+
+int CreateMemoryCanvas(std::unique_ptr<QImage>& canvas, int width, int height,
+                       ColorRef background) {
+    canvas.reset();
+    if (width <= 0 || height <= 0) return 0;
+    auto image = std::make_unique<QImage>(width, height, QImage::Format_RGB32);
+    if (image->isNull()) return 0;
+    if (background != kNoColor) image->fill(ToQColor(background));
+    canvas = std::move(image);
+    return 1;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+// The fitting rule for pictures in boxes, rectangle outlines and off-screen
+// canvases, shared by every window that draws pictures.
+
+#include "croprects/CropRect.h"
+
+#include <QImage>
+
+#include <memory>
+
+class QPainter;
+
+// A colour value meaning "no colour": DrawFrame inverts, CreateMemoryCanvas
+// leaves the canvas as allocated.
+constexpr ColorRef kNoColor = 0xFFFFFFFFU;
+
+QColor ToQColor(ColorRef color);
+
+// Replaces (width, height) by the size of the same proportions that fits
+// (boxWidth, boxHeight), enlarging as well as reducing; each side at least 1.
+// A size with a zero side is left unchanged.
+void FitSize(int& width, int& height, int boxWidth, int boxHeight);
+
+// Draws the outline of `rect` inside it, `thickness` pixels wide. With
+// kNoColor the pixels under the outline are inverted, each exactly once, so
+// drawing the same frame twice restores the picture.
+void DrawFrame(QPainter& painter, const PixelRect& rect, int thickness, ColorRef color);
+
+// An off-screen canvas of the given size filled with `background` (left as
+// allocated for kNoColor). Returns 1 with `canvas` set, or 0 with it empty.
+int CreateMemoryCanvas(std::unique_ptr<QImage>& canvas, int width, int height,
+                       ColorRef background);

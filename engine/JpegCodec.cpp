@@ -1,0 +1,267 @@
+#include "engine/JpegCodec.h"
+
+#include "engine/DrawingUtils.h"
+#include "engine/JpegErrors.h"
+#include "platform/AtomicOutputFile.h"
+#include "platform/NativeFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// What one decode produces; kept apart from the function that calls setjmp.
+struct DecodeJob {
+    jpeg_decompress_struct info{};
+    CropErrorManager errors{};
+    bool created = false;
+    std::FILE* file = nullptr;
+    const QByteArray* memory = nullptr;
+    int boxWidth = 0;
+    int boxHeight = 0;
+    const PixelRect* region = nullptr;
+    QImage* image = nullptr;
+    std::vector<JSAMPLE>* rowBuffer = nullptr;
+};
+
+bool IsCmyk(const jpeg_decompress_struct& info) {
+    return info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+}
+
+// CMYK as Adobe writes it (inverted) or plain, to RGB by multiplying out K.
+void CmykRowToRgb(const JSAMPLE* cmyk, uchar* rgb, int pixels, bool inverted) {
+    for (int x = 0; x < pixels; ++x, cmyk += 4, rgb += 3) {
+        const int k = inverted ? cmyk[3] : 255 - cmyk[3];
+        for (int c = 0; c < 3; ++c) {
+            const int ink = inverted ? cmyk[c] : 255 - cmyk[c];
+            rgb[c] = static_cast<uchar>((ink * k + 127) / 255);
+        }
+    }
+}
+
+void PickScale(jpeg_decompress_struct& info, int boxWidth, int boxHeight) {
+    info.scale_num = 8;
+    info.scale_denom = 8;
+    if (boxWidth <= 0 || boxHeight <= 0) return;
+    int minWidth = static_cast<int>(info.image_width);
+    int minHeight = static_cast<int>(info.image_height);
+    FitSize(minWidth, minHeight, boxWidth, boxHeight);
+    for (unsigned num = 1; num <= 8; ++num) {
+        info.scale_num = num;
+        jpeg_calc_output_dimensions(&info);
+        if (static_cast<int>(info.output_width) >= minWidth &&
+            static_cast<int>(info.output_height) >= minHeight) {
+            return;
+        }
+    }
+    info.scale_num = 8;
+}
+
+void StartDecode(DecodeJob& job) {
+    jpeg_create_decompress(&job.info);
+    job.created = true;
+    if (job.memory != nullptr) {
+        jpeg_mem_src(&job.info, reinterpret_cast<const unsigned char*>(job.memory->constData()),
+                     static_cast<unsigned long>(job.memory->size()));
+    } else {
+        jpeg_stdio_src(&job.info, job.file);
+    }
+    jpeg_read_header(&job.info, TRUE);
+    job.info.out_color_space = IsCmyk(job.info) ? JCS_CMYK : JCS_RGB;
+}
+
+// Reads the current row into `target` (RGB, `pixels` wide from column `skip`).
+void ReadRow(DecodeJob& job, uchar* target, int skip, int pixels) {
+    JSAMPLE* row = job.rowBuffer->data();
+    jpeg_read_scanlines(&job.info, &row, 1);
+    const int components = job.info.output_components;
+    if (IsCmyk(job.info)) {
+        CmykRowToRgb(row + skip * components, target, pixels, job.info.saw_Adobe_marker != 0);
+    } else {
+        std::memcpy(target, row + skip * components, static_cast<std::size_t>(pixels) * 3);
+    }
+}
+
+bool AllocateImage(DecodeJob& job, int width, int height) {
+    *job.image = QImage(width, height, QImage::Format_RGB888);
+    if (job.image->isNull()) return false;
+    const std::size_t rowSize =
+        static_cast<std::size_t>(job.info.output_width) * static_cast<std::size_t>(job.info.output_components);
+    job.rowBuffer->assign(rowSize, 0);
+    return true;
+}
+
+bool RunWholeDecode(DecodeJob& job) {
+    if (setjmp(job.errors.returnPoint) != 0) return false;
+    StartDecode(job);
+    PickScale(job.info, job.boxWidth, job.boxHeight);
+    jpeg_start_decompress(&job.info);
+    const int width = static_cast<int>(job.info.output_width);
+    const int height = static_cast<int>(job.info.output_height);
+    if (!AllocateImage(job, width, height)) ERREXIT1(&job.info, JERR_OUT_OF_MEMORY, 1);
+    for (int y = 0; y < height; ++y) ReadRow(job, job.image->scanLine(y), 0, width);
+    jpeg_finish_decompress(&job.info);
+    return true;
+}
+
+bool RunRegionDecode(DecodeJob& job) {
+    if (setjmp(job.errors.returnPoint) != 0) return false;
+    StartDecode(job);
+    jpeg_start_decompress(&job.info);
+    const PixelRect& r = *job.region;
+    const auto imageWidth = static_cast<int>(job.info.output_width);
+    const auto imageHeight = static_cast<int>(job.info.output_height);
+    if (r.left < 0 || r.top < 0 || r.right > imageWidth || r.bottom > imageHeight || r.IsEmpty()) {
+        ERREXIT(&job.info, JERR_BAD_CROP_SPEC);
+    }
+    // Ask for one pixel more on each side so that smoothing across the cut
+    // sees the same neighbours as in a full decode.
+    const int askLeft = std::max(r.left - 1, 0);
+    const int askRight = std::min(r.right + 1, imageWidth);
+    auto xOffset = static_cast<JDIMENSION>(askLeft);
+    auto cropWidth = static_cast<JDIMENSION>(askRight - askLeft);
+    jpeg_crop_scanline(&job.info, &xOffset, &cropWidth);
+    if (r.top > 0) jpeg_skip_scanlines(&job.info, static_cast<JDIMENSION>(r.top));
+    if (!AllocateImage(job, r.Width(), r.Height())) ERREXIT1(&job.info, JERR_OUT_OF_MEMORY, 1);
+    const int skip = r.left - static_cast<int>(xOffset);
+    for (int y = 0; y < r.Height(); ++y) ReadRow(job, job.image->scanLine(y), skip, r.Width());
+    jpeg_abort_decompress(&job.info);
+    return true;
+}
+
+DecodedJpeg FinishDecode(DecodeJob& job, bool ok, QImage& image) {
+    DecodedJpeg result;
+    if (job.created) {
+        result.fullWidth = static_cast<int>(job.info.image_width);
+        result.fullHeight = static_cast<int>(job.info.image_height);
+    }
+    if (ok) {
+        result.image = std::move(image);
+    } else {
+        result.error = FatalMessage(job.errors, job.errors);
+    }
+    if (job.created) jpeg_destroy_decompress(&job.info);
+    if (job.file != nullptr) std::fclose(job.file);
+    return result;
+}
+
+DecodedJpeg OpenFailure() {
+    DecodedJpeg result;
+    result.error = QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    return result;
+}
+
+struct EncodeJob {
+    jpeg_compress_struct info{};
+    CropErrorManager errors{};
+    bool created = false;
+    const QImage* image = nullptr;
+    std::FILE* file = nullptr;
+    int quality = 80;
+};
+
+bool RunEncode(EncodeJob& job) {
+    if (setjmp(job.errors.returnPoint) != 0) return false;
+    jpeg_create_compress(&job.info);
+    job.created = true;
+    jpeg_stdio_dest(&job.info, job.file);
+    job.info.image_width = static_cast<JDIMENSION>(job.image->width());
+    job.info.image_height = static_cast<JDIMENSION>(job.image->height());
+    job.info.input_components = 3;
+    job.info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&job.info);
+    jpeg_set_quality(&job.info, job.quality, TRUE);
+    jpeg_start_compress(&job.info, TRUE);
+    while (job.info.next_scanline < job.info.image_height) {
+        auto* row = const_cast<JSAMPLE*>(job.image->constScanLine(static_cast<int>(job.info.next_scanline)));
+        jpeg_write_scanlines(&job.info, &row, 1);
+    }
+    jpeg_finish_compress(&job.info);
+    return true;
+}
+
+}  // namespace
+
+bool LooksLikeJpeg(const QByteArray& head) {
+    return head.size() >= 3 && static_cast<uchar>(head[0]) == 0xFF &&
+           static_cast<uchar>(head[1]) == 0xD8 && static_cast<uchar>(head[2]) == 0xFF;
+}
+
+DecodedJpeg DecodeJpegFile(const QString& path, int boxWidth, int boxHeight) {
+    DecodeJob job;
+    job.file = OpenCFile(path, "rb");
+    if (job.file == nullptr) return OpenFailure();
+    QImage image;
+    std::vector<JSAMPLE> rowBuffer;
+    job.image = &image;
+    job.rowBuffer = &rowBuffer;
+    job.boxWidth = boxWidth;
+    job.boxHeight = boxHeight;
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
+    const bool ok = RunWholeDecode(job);
+    return FinishDecode(job, ok, image);
+}
+
+DecodedJpeg DecodeJpegMemory(const QByteArray& data, int boxWidth, int boxHeight) {
+    DecodeJob job;
+    QImage image;
+    std::vector<JSAMPLE> rowBuffer;
+    job.memory = &data;
+    job.image = &image;
+    job.rowBuffer = &rowBuffer;
+    job.boxWidth = boxWidth;
+    job.boxHeight = boxHeight;
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
+    const bool ok = RunWholeDecode(job);
+    return FinishDecode(job, ok, image);
+}
+
+DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region) {
+    DecodeJob job;
+    job.file = OpenCFile(path, "rb");
+    if (job.file == nullptr) return OpenFailure();
+    QImage image;
+    std::vector<JSAMPLE> rowBuffer;
+    job.image = &image;
+    job.rowBuffer = &rowBuffer;
+    job.region = &region;
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
+    const bool ok = RunRegionDecode(job);
+    return FinishDecode(job, ok, image);
+}
+
+bool EncodeJpegFile(const QImage& image, const QString& path, int quality,
+                    ExistingOutput existing, QString* error) {
+    const QImage rgb = image.format() == QImage::Format_RGB888
+                           ? image
+                           : image.convertToFormat(QImage::Format_RGB888);
+    if (rgb.isNull() || rgb.width() <= 0 || rgb.height() <= 0) {
+        if (error != nullptr) *error = QStringLiteral("no picture to save");
+        return false;
+    }
+    AtomicOutputFile output(path);
+    if (!output.Open()) {
+        if (error != nullptr) *error = output.ErrorText();
+        return false;
+    }
+    EncodeJob job;
+    job.image = &rgb;
+    job.file = output.Stream();
+    job.quality = std::clamp(quality, 1, 100);
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
+    const bool encoded = RunEncode(job);
+    if (job.created) jpeg_destroy_compress(&job.info);
+    if (!encoded) {
+        if (error != nullptr) *error = FatalMessage(job.errors, job.errors);
+        return false;
+    }
+    const auto mode = existing == ExistingOutput::kKeep ? AtomicOutputFile::Existing::kKeep
+                                                        : AtomicOutputFile::Existing::kReplace;
+    if (!output.Commit(mode)) {
+        if (error != nullptr) *error = output.ErrorText();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+// JPEG decoding and encoding through libjpeg-turbo, into and out of 24-bit
+// RGB images. No Exif orientation is applied anywhere: pixels stay in the
+// stored order, the coordinates the lossless crop uses.
+
+#include "croprects/CropRect.h"
+#include "engine/LosslessCrop.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+struct DecodedJpeg {
+    QImage image;  // Format_RGB888; null on failure
+    int fullWidth = 0;
+    int fullHeight = 0;
+    QString error;
+};
+
+// True when the bytes start like a JPEG file.
+bool LooksLikeJpeg(const QByteArray& head);
+
+// Decodes the whole picture. With a fit box, decodes at the smallest DCT scale
+// (1/8 .. 8/8) whose result is at least the picture's size fitted into the
+// box (FitSize) in both directions, so a thumbnail never needs the full-size
+// pixels. The caller resamples to the fitted size.
+DecodedJpeg DecodeJpegFile(const QString& path, int boxWidth = 0, int boxHeight = 0);
+DecodedJpeg DecodeJpegMemory(const QByteArray& data, int boxWidth = 0, int boxHeight = 0);
+
+// Decodes only the rows and block columns that `region` needs and returns
+// exactly its pixels, identical to the same region of a full decode.
+DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region);
+
+// Encodes a three-component colour JPEG with the given quality (1..100). The
+// file appears under `path` only when complete.
+bool EncodeJpegFile(const QImage& image, const QString& path, int quality,
+                    ExistingOutput existing, QString* error = nullptr);

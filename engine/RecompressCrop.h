@@ -1,0 +1,22 @@
+#pragma once
+
+#include "croprects/CropRect.h"
+#include "engine/LosslessCrop.h"
+
+#include <QString>
+
+struct RecompressCropResult {
+    bool ok = false;
+    QString error;
+};
+
+// Cuts `rect` out of the picture at `source` to the exact pixel and saves it
+// as a new JPEG with `quality` (1..100). JPEG sources are decoded only as far
+// as the rectangle needs. Nothing of the source's metadata is carried over.
+RecompressCropResult RecompressCrop(const QString& source, const QString& destination,
+                                    const PixelRect& rect, int quality,
+                                    ExistingOutput existing = ExistingOutput::kReplace);
+
+// The program's entry point: 1 when the destination was written, else 0.
+int RecompressCropFile(const QString& source, const QString& destination, const PixelRect& rect,
+                       unsigned int quality);
