@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -160,6 +161,24 @@ TEST_F(CropToolTest, ParallelAndSequentialRunsWriteTheSameFiles) {
     for (const QString& name : names) {
         EXPECT_EQ(ReadBytes(Out() + "/" + name), ReadBytes(root_ + "/out2/" + name)) << name.toStdString();
     }
+}
+
+TEST_F(CropToolTest, RecompressCutsToThePixelWithTheGivenQuality) {
+    const QString photo = Photo("rc.jpg", 1000, 750);
+    const CommandResult result = Run({"--verbose", "-m", "recompress", "-q", "95", "-o", Out(),
+                                      "-r", "100x50+20+37", "-r", "0,0,2000,10", photo});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.out.contains("rc-0.jpg 100x50+20+37")) << result.out.toStdString();
+    EXPECT_TRUE(result.out.contains("rc-1.jpg 1000x10+0+0")) << result.out.toStdString();
+    const DecodedImage image = DecodeJpeg(ReadBytes(Out() + "/rc-0.jpg"));
+    EXPECT_EQ(image.width, 100);
+    EXPECT_EQ(image.height, 50);
+    // A PNG saved under a JPEG name is taken in this mode only.
+    QImage png(30, 20, QImage::Format_RGB32);
+    png.fill(Qt::red);
+    ASSERT_TRUE(png.save(root_ + "/in/fake.jpg", "PNG"));
+    EXPECT_EQ(Run({"-m", "recompress", "-o", Out(), "-r", "0,0,10,10", root_ + "/in/fake.jpg"}).exitCode, 0);
+    EXPECT_EQ(Run({"-o", Out(), "-r", "0,0,10,10", root_ + "/in/fake.jpg"}).exitCode, 1);
 }
 
 TEST_F(CropToolTest, BadUsageExitsWithTwoAndNamesTheArgument) {
