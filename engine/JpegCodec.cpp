@@ -189,47 +189,44 @@ bool LooksLikeJpeg(const QByteArray& head) {
            static_cast<uchar>(head[1]) == 0xD8 && static_cast<uchar>(head[2]) == 0xFF;
 }
 
+namespace {
+
+// Runs one decode job to the end and collects its result.
+DecodedJpeg Decode(DecodeJob& job, bool (*run)(DecodeJob&)) {
+    QImage image;
+    std::vector<JSAMPLE> rowBuffer;
+    job.image = &image;
+    job.rowBuffer = &rowBuffer;
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
+    const bool ok = run(job);
+    return FinishDecode(job, ok, image);
+}
+
+}  // namespace
+
 DecodedJpeg DecodeJpegFile(const QString& path, int boxWidth, int boxHeight) {
     DecodeJob job;
     job.file = OpenCFile(path, "rb");
     if (job.file == nullptr) return OpenFailure();
-    QImage image;
-    std::vector<JSAMPLE> rowBuffer;
-    job.image = &image;
-    job.rowBuffer = &rowBuffer;
     job.boxWidth = boxWidth;
     job.boxHeight = boxHeight;
-    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
-    const bool ok = RunWholeDecode(job);
-    return FinishDecode(job, ok, image);
+    return Decode(job, RunWholeDecode);
 }
 
 DecodedJpeg DecodeJpegMemory(const QByteArray& data, int boxWidth, int boxHeight) {
     DecodeJob job;
-    QImage image;
-    std::vector<JSAMPLE> rowBuffer;
     job.memory = &data;
-    job.image = &image;
-    job.rowBuffer = &rowBuffer;
     job.boxWidth = boxWidth;
     job.boxHeight = boxHeight;
-    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
-    const bool ok = RunWholeDecode(job);
-    return FinishDecode(job, ok, image);
+    return Decode(job, RunWholeDecode);
 }
 
 DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region) {
     DecodeJob job;
     job.file = OpenCFile(path, "rb");
     if (job.file == nullptr) return OpenFailure();
-    QImage image;
-    std::vector<JSAMPLE> rowBuffer;
-    job.image = &image;
-    job.rowBuffer = &rowBuffer;
     job.region = &region;
-    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
-    const bool ok = RunRegionDecode(job);
-    return FinishDecode(job, ok, image);
+    return Decode(job, RunRegionDecode);
 }
 
 bool EncodeJpegFile(const QImage& image, const QString& path, int quality,
