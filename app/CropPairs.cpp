@@ -1,12 +1,13 @@
 #include "app/CropPairs.h"
 
 #include "app/OutputNames.h"
-#include "engine/LosslessCrop.h"
-#include "engine/RecompressCrop.h"
+#include "engine/LosslessCropMany.h"
+#include "engine/RecompressCropMany.h"
 #include "platform/PathUtils.h"
 
 #include <algorithm>
 #include <mutex>
+#include <numeric>
 #include <thread>
 
 namespace {
@@ -28,20 +29,89 @@ QString PlanningFailure(const BatchImage& image, const PixelRect& region,
     return {};
 }
 
+// The pairs of one image: a contiguous run of the plan.
+struct ImageTask {
+    std::size_t first = 0;
+    std::size_t count = 0;
+};
+
+std::vector<ImageTask> GroupByImage(const std::vector<CropPair>& pairs) {
+    std::vector<ImageTask> tasks;
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        if (tasks.empty() || pairs[i].imageIndex != pairs[tasks.back().first].imageIndex) {
+            tasks.push_back({i, 0});
+        }
+        ++tasks.back().count;
+    }
+    return tasks;
+}
+
+CropOutcome FromLossless(const LosslessCropResult& result) {
+    return {result.ok, result.error, result.written, result.warnings};
+}
+
+// Crops every pair of one image, decoding the source once.
+std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const ImageTask& task,
+                                      const CropSettings& settings) {
+    std::vector<CropOutcome> outcomes(task.count);
+    std::vector<std::size_t> runnable;
+    for (std::size_t k = 0; k < task.count; ++k) {
+        const CropPair& pair = pairs[task.first + k];
+        if (pair.failure.isEmpty()) {
+            runnable.push_back(k);
+        } else {
+            outcomes[k].error = pair.failure;
+        }
+    }
+    if (runnable.empty()) return outcomes;
+    const QString& source = pairs[task.first].source;
+    if (settings.mode == CropMode::kLossless) {
+        std::vector<LosslessCropTarget> targets;
+        for (const std::size_t k : runnable) {
+            const CropPair& pair = pairs[task.first + k];
+            const PixelRect& r = pair.region;
+            targets.push_back({pair.output, static_cast<std::uint32_t>(r.left),
+                               static_cast<std::uint32_t>(r.top),
+                               static_cast<std::uint32_t>(r.Width()),
+                               static_cast<std::uint32_t>(r.Height())});
+        }
+        const auto results = LosslessCropMany(source, targets, ExistingOutput::kKeep);
+        for (std::size_t i = 0; i < runnable.size(); ++i) {
+            outcomes[runnable[i]] = FromLossless(results[i]);
+        }
+        return outcomes;
+    }
+    std::vector<RecompressCropTarget> targets;
+    for (const std::size_t k : runnable) {
+        const CropPair& pair = pairs[task.first + k];
+        targets.push_back({pair.output, pair.region});
+    }
+    const auto results =
+        RecompressCropMany(source, targets, settings.quality, ExistingOutput::kKeep);
+    for (std::size_t i = 0; i < runnable.size(); ++i) {
+        CropOutcome& outcome = outcomes[runnable[i]];
+        outcome.ok = results[i].ok;
+        outcome.error = results[i].error;
+        if (outcome.ok) outcome.written = pairs[task.first + runnable[i]].region;
+    }
+    return outcomes;
+}
+
 }  // namespace
 
-std::vector<CropPair> PlanCropPairs(const std::vector<BatchImage>& images,
-                                    const std::vector<CCropRect>& rects,
-                                    const QString& outputFolder, const CropSettings& settings) {
-    std::vector<CropPair> pairs;
+BatchPlan PlanBatch(const std::vector<BatchImage>& images, const std::vector<int>& chosen,
+                    const std::vector<CCropRect>& rects, const QString& outputFolder,
+                    const CropSettings& settings) {
+    BatchPlan plan;
     OutputNameReserver names;
     const int rectCount = static_cast<int>(rects.size());
-    for (std::size_t i = 0; i < images.size(); ++i) {
-        const BatchImage& image = images[i];
+    plan.total = static_cast<int>(chosen.size()) * rectCount;
+    for (const int i : chosen) {
+        const BatchImage& image = images[static_cast<std::size_t>(i)];
         if (GetPathKind(image.path) == kPathNothing) continue;
         for (int j = 0; j < rectCount; ++j) {
             CropPair pair;
-            pair.imageIndex = static_cast<int>(i);
+            pair.imageIndex = i;
             pair.rectIndex = j;
             pair.source = image.path;
             pair.region = rects[static_cast<std::size_t>(j)].Resolve(image.width, image.height);
@@ -50,56 +120,42 @@ std::vector<CropPair> PlanCropPairs(const std::vector<BatchImage>& images,
                 pair.output =
                     names.Reserve(FormOutputCandidate(outputFolder, image.path, j, rectCount));
             }
-            pairs.push_back(std::move(pair));
+            plan.pairs.push_back(std::move(pair));
         }
     }
-    return pairs;
+    return plan;
 }
 
-CropOutcome ExecuteCropPair(const CropPair& pair, const CropSettings& settings) {
-    CropOutcome outcome;
-    if (!pair.failure.isEmpty()) {
-        outcome.error = pair.failure;
-        return outcome;
-    }
-    const PixelRect& r = pair.region;
-    if (settings.mode == CropMode::kRecompress) {
-        const RecompressCropResult result =
-            RecompressCrop(pair.source, pair.output, r, settings.quality, ExistingOutput::kKeep);
-        outcome.ok = result.ok;
-        outcome.error = result.error;
-        if (result.ok) outcome.written = r;
-        return outcome;
-    }
-    const LosslessCropResult result =
-        LosslessCrop(pair.source, pair.output, static_cast<std::uint32_t>(r.left),
-                     static_cast<std::uint32_t>(r.top), static_cast<std::uint32_t>(r.Width()),
-                     static_cast<std::uint32_t>(r.Height()), ExistingOutput::kKeep);
-    outcome.ok = result.ok;
-    outcome.error = result.error;
-    outcome.written = result.written;
-    outcome.warnings = result.warnings;
-    return outcome;
+std::vector<CropPair> PlanCropPairs(const std::vector<BatchImage>& images,
+                                    const std::vector<CCropRect>& rects,
+                                    const QString& outputFolder, const CropSettings& settings) {
+    std::vector<int> all(images.size());
+    std::iota(all.begin(), all.end(), 0);
+    return PlanBatch(images, all, rects, outputFolder, settings).pairs;
 }
 
 void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settings, int jobs,
                   const std::function<void(std::size_t, const CropOutcome&)>& onDone,
                   const std::atomic<bool>* stop) {
-    if (pairs.empty()) return;
+    const std::vector<ImageTask> tasks = GroupByImage(pairs);
+    if (tasks.empty()) return;
     std::atomic<std::size_t> next{0};
     std::mutex reportLock;
     const auto work = [&] {
         for (;;) {
             if (stop != nullptr && stop->load()) return;
             const std::size_t index = next.fetch_add(1);
-            if (index >= pairs.size()) return;
-            const CropOutcome outcome = ExecuteCropPair(pairs[index], settings);
+            if (index >= tasks.size()) return;
+            const ImageTask& task = tasks[index];
+            const std::vector<CropOutcome> outcomes = ExecuteImage(pairs, task, settings);
             const std::lock_guard<std::mutex> guard(reportLock);
-            if (onDone) onDone(index, outcome);
+            for (std::size_t k = 0; k < task.count; ++k) {
+                if (onDone) onDone(task.first + k, outcomes[k]);
+            }
         }
     };
     const std::size_t threadCount =
-        std::clamp<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)), 1, pairs.size());
+        std::min(static_cast<std::size_t>(std::max(jobs, 1)), tasks.size());
     if (threadCount <= 1) {
         work();
         return;

@@ -1,7 +1,9 @@
 #pragma once
 
-// The widget-free core of a batch crop: image-rectangle pairs planned up
-// front (names reserved in sequential order), then executed on worker threads.
+// The widget-free core of a batch crop: every chosen image by every rectangle.
+// Pairs are planned up front (output names reserved in the order a
+// sequential run would take them), then executed on worker threads, one task
+// per image so that a source is decoded once for all its rectangles.
 
 #include "croprects/CropRect.h"
 
@@ -13,20 +15,11 @@
 
 struct BatchImage {
     QString path;
-    int width = 0;
+    int width = 0;  // as recorded when the image was added
     int height = 0;
-    int imcuWidth = 8;    // the lossless grid, for the exact check
+    int imcuWidth = 8;   // the lossless grid, for the exact check
     int imcuHeight = 8;
-    QString unreadable;   // non-empty: the image cannot be cropped, and why
-};
-
-struct CropPair {
-    int imageIndex = 0;
-    int rectIndex = 0;
-    QString source;
-    QString output;     // planned, unique name; empty when the pair fails at planning
-    PixelRect region;   // the rectangle resolved against the image
-    QString failure;    // non-empty: known to fail at planning, nothing reserved
+    QString unreadable;  // non-empty: the image cannot be cropped, and why
 };
 
 enum class CropMode { kLossless, kRecompress };
@@ -37,6 +30,22 @@ struct CropSettings {
     bool exact = false;  // refuse a lossless pair that would not start where asked
 };
 
+struct CropPair {
+    int imageIndex = 0;
+    int rectIndex = 0;
+    QString source;
+    QString output;    // planned, unique name; empty when the pair fails at planning
+    PixelRect region;  // the rectangle resolved against the image's recorded size
+    QString failure;   // non-empty: known to fail at planning, nothing reserved
+};
+
+struct BatchPlan {
+    std::vector<CropPair> pairs;
+    // Pairs announced to the progress display: chosen images times
+    // rectangles, vanished sources included (their pairs never advance it).
+    int total = 0;
+};
+
 struct CropOutcome {
     bool ok = false;
     QString error;
@@ -44,16 +53,19 @@ struct CropOutcome {
     int warnings = 0;
 };
 
-// Every image (in order) by every rectangle (in order). Images whose source
-// has vanished give no pairs at all.
+// Plans `chosen` images (indices into `images`, in collection order) by every
+// rectangle. A source that no longer exists gives no pairs.
+BatchPlan PlanBatch(const std::vector<BatchImage>& images, const std::vector<int>& chosen,
+                    const std::vector<CCropRect>& rects, const QString& outputFolder,
+                    const CropSettings& settings);
+
+// Every image in order.
 std::vector<CropPair> PlanCropPairs(const std::vector<BatchImage>& images,
                                     const std::vector<CCropRect>& rects,
                                     const QString& outputFolder, const CropSettings& settings);
 
-CropOutcome ExecuteCropPair(const CropPair& pair, const CropSettings& settings);
-
 // Runs the pairs on `jobs` threads. `onDone` is called once per pair, never
-// concurrently. When `stop` becomes true no further pair is started.
+// concurrently. When `stop` becomes true no further image is started.
 void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settings, int jobs,
                   const std::function<void(std::size_t, const CropOutcome&)>& onDone,
                   const std::atomic<bool>* stop = nullptr);

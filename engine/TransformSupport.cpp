@@ -87,7 +87,14 @@ void SetupMarkerCopy(j_decompress_ptr source) {
     for (int n = 0; n < 16; ++n) jpeg_save_markers(source, JPEG_APP0 + n, kMarkerLengthLimit);
 }
 
-void RequestWorkspace(j_decompress_ptr source, TransformOptions& options) {
+bool IsValidCropRequest(JDIMENSION imageWidth, JDIMENSION imageHeight, JDIMENSION x, JDIMENSION y,
+                        JDIMENSION width, JDIMENSION height) {
+    return !(x >= imageWidth || y >= imageHeight || width == 0 || width > imageWidth ||
+             height == 0 || height > imageHeight || x > imageWidth - width ||
+             y > imageHeight - height);
+}
+
+void ComputeCropGeometry(j_decompress_ptr source, TransformOptions& options) {
     options.componentCount = source->num_components;
     options.maxHSamp = 1;
     options.maxVSamp = 1;
@@ -97,45 +104,47 @@ void RequestWorkspace(j_decompress_ptr source, TransformOptions& options) {
             options.maxVSamp = std::max(options.maxVSamp, source->comp_info[ci].v_samp_factor);
         }
     }
-    const JDIMENSION w = source->image_width;
-    const JDIMENSION h = source->image_height;
-    options.outputWidth = w;
-    options.outputHeight = h;
     options.workspace = nullptr;
-
-    const JDIMENSION x = options.cropX;
-    const JDIMENSION y = options.cropY;
-    const JDIMENSION cw = options.cropWidth;
-    const JDIMENSION ch = options.cropHeight;
-    if (x >= w || y >= h || cw == 0 || cw > w || ch == 0 || ch > h || x > w - cw || y > h - ch) {
-        ERREXIT(source, JERR_BAD_CROP_SPEC);
-    }
-
     const auto imcuWidth = static_cast<JDIMENSION>(options.ImcuWidth());
     const auto imcuHeight = static_cast<JDIMENSION>(options.ImcuHeight());
-    options.outputWidth = cw + x % imcuWidth;
-    options.outputHeight = ch + y % imcuHeight;
-    options.xCropOffset = x / imcuWidth;
-    options.yCropOffset = y / imcuHeight;
-    if (options.xCropOffset == 0 && options.yCropOffset == 0) return;
+    options.outputWidth = options.cropWidth + options.cropX % imcuWidth;
+    options.outputHeight = options.cropHeight + options.cropY % imcuHeight;
+    options.xCropOffset = options.cropX / imcuWidth;
+    options.yCropOffset = options.cropY / imcuHeight;
+}
 
-    auto* arrays = static_cast<jvirt_barray_ptr*>((*source->mem->alloc_small)(
-        reinterpret_cast<j_common_ptr>(source), JPOOL_IMAGE,
+void RequestWorkspaceArrays(j_common_ptr owner, j_decompress_ptr source,
+                            TransformOptions& options) {
+    options.workspace = nullptr;
+    if (options.xCropOffset == 0 && options.yCropOffset == 0) return;
+    auto* arrays = static_cast<jvirt_barray_ptr*>((*owner->mem->alloc_small)(
+        owner, JPOOL_IMAGE,
         sizeof(jvirt_barray_ptr) * static_cast<std::size_t>(options.componentCount)));
     const auto widthInImcus =
         static_cast<JDIMENSION>(jdiv_round_up(options.outputWidth, options.ImcuWidth()));
     const auto heightInImcus =
         static_cast<JDIMENSION>(jdiv_round_up(options.outputHeight, options.ImcuHeight()));
+    const bool single = options.componentCount == 1;
     for (int ci = 0; ci < options.componentCount; ++ci) {
-        const bool single = options.componentCount == 1;
         const int hSamp = single ? 1 : source->comp_info[ci].h_samp_factor;
         const int vSamp = single ? 1 : source->comp_info[ci].v_samp_factor;
-        arrays[ci] = (*source->mem->request_virt_barray)(
-            reinterpret_cast<j_common_ptr>(source), JPOOL_IMAGE, FALSE,
-            widthInImcus * static_cast<JDIMENSION>(hSamp),
+        arrays[ci] = (*owner->mem->request_virt_barray)(
+            owner, JPOOL_IMAGE, FALSE, widthInImcus * static_cast<JDIMENSION>(hSamp),
             heightInImcus * static_cast<JDIMENSION>(vSamp), static_cast<JDIMENSION>(vSamp));
     }
     options.workspace = arrays;
+}
+
+void RequestWorkspace(j_decompress_ptr source, TransformOptions& options) {
+    options.outputWidth = source->image_width;
+    options.outputHeight = source->image_height;
+    options.workspace = nullptr;
+    if (!IsValidCropRequest(source->image_width, source->image_height, options.cropX,
+                            options.cropY, options.cropWidth, options.cropHeight)) {
+        ERREXIT(source, JERR_BAD_CROP_SPEC);
+    }
+    ComputeCropGeometry(source, options);
+    RequestWorkspaceArrays(reinterpret_cast<j_common_ptr>(source), source, options);
 }
 
 jvirt_barray_ptr* AdjustParameters(j_decompress_ptr source, j_compress_ptr destination,

@@ -32,6 +32,21 @@ struct TransformOptions {
 // Before jpeg_read_header: keep every COM and APPn marker whole.
 void SetupMarkerCopy(j_decompress_ptr source);
 
+// True when (x, y, width, height) lies within a width x height image and is
+// not empty (unsigned comparisons, no overflow).
+bool IsValidCropRequest(JDIMENSION imageWidth, JDIMENSION imageHeight, JDIMENSION x, JDIMENSION y,
+                        JDIMENSION width, JDIMENSION height);
+
+// Fills the computed fields of `options` (everything but the workspace) for
+// a request already known to be valid.
+void ComputeCropGeometry(j_decompress_ptr source, TransformOptions& options);
+
+// Requests the workspace arrays from `owner`'s image pool when the crop does
+// not start in the first iMCU row and column; leaves none otherwise. The
+// arrays are realized with the owner's other virtual arrays.
+void RequestWorkspaceArrays(j_common_ptr owner, j_decompress_ptr source,
+                            TransformOptions& options);
+
 // After jpeg_read_header, before jpeg_read_coefficients: computes the cropped
 // geometry, raises "Invalid crop request" on the source for an impossible
 // rectangle, and requests workspace arrays when the crop does not start in the

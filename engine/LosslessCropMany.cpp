@@ -1,0 +1,165 @@
+#include "engine/LosslessCropMany.h"
+
+#include "engine/JpegErrors.h"
+#include "engine/TransformSupport.h"
+#include "platform/AtomicOutputFile.h"
+#include "platform/NativeFile.h"
+
+#include <QByteArray>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// The source side, read once. Lives outside the functions that call setjmp.
+struct SourceJob {
+    jpeg_decompress_struct info{};
+    CropErrorManager errors{};
+    std::FILE* file = nullptr;
+    bool created = false;
+    jvirt_barray_ptr* arrays = nullptr;
+    QByteArray firstMarkerOriginal;  // restored before each target edits it
+};
+
+// One destination.
+struct TargetJob {
+    jpeg_compress_struct info{};
+    CropErrorManager errors{};
+    bool created = false;
+    TransformOptions options;
+    AtomicOutputFile* output = nullptr;
+    bool outputOpened = false;
+};
+
+bool ReadSource(SourceJob& job) {
+    if (setjmp(job.errors.returnPoint) != 0) return false;
+    jpeg_create_decompress(&job.info);
+    job.created = true;
+    jpeg_stdio_src(&job.info, job.file);
+    SetupMarkerCopy(&job.info);
+    jpeg_read_header(&job.info, TRUE);
+    job.arrays = jpeg_read_coefficients(&job.info);
+    std::fclose(job.file);
+    job.file = nullptr;
+    if (job.info.marker_list != nullptr) {
+        const jpeg_marker_struct* first = job.info.marker_list;
+        job.firstMarkerOriginal = QByteArray(reinterpret_cast<const char*>(first->data),
+                                             static_cast<qsizetype>(first->data_length));
+    }
+    return true;
+}
+
+void RestoreFirstMarker(SourceJob& source) {
+    jpeg_marker_struct* first = source.info.marker_list;
+    if (first == nullptr) return;
+    std::memcpy(first->data, source.firstMarkerOriginal.constData(),
+                static_cast<std::size_t>(source.firstMarkerOriginal.size()));
+}
+
+enum class TargetOutcome { kWritten, kTargetFailed, kSourceFailed };
+
+// The write sequence for one target. A fatal error of the destination object
+// fails this target; one of the source object (reached through the shared
+// coefficient arrays) fails every target from here on.
+TargetOutcome WriteTarget(SourceJob& source, TargetJob& target) {
+    if (setjmp(source.errors.returnPoint) != 0) return TargetOutcome::kSourceFailed;
+    if (setjmp(target.errors.returnPoint) != 0) return TargetOutcome::kTargetFailed;
+    jpeg_create_compress(&target.info);
+    target.created = true;
+    ComputeCropGeometry(&source.info, target.options);
+    jpeg_copy_critical_parameters(&source.info, &target.info);
+    RequestWorkspaceArrays(reinterpret_cast<j_common_ptr>(&target.info), &source.info,
+                           target.options);
+    RestoreFirstMarker(source);
+    jvirt_barray_ptr* written =
+        AdjustParameters(&source.info, &target.info, source.arrays, target.options);
+    target.info.optimize_coding = FALSE;
+    if (!target.output->Open()) ERREXIT(&target.info, JERR_FILE_WRITE);
+    target.outputOpened = true;
+    jpeg_stdio_dest(&target.info, target.output->Stream());
+    jpeg_write_coefficients(&target.info, written);
+    ExecuteMarkerCopy(&source.info, &target.info);
+    ExecuteTransform(&source.info, &target.info, source.arrays, target.options);
+    jpeg_finish_compress(&target.info);
+    jpeg_destroy_compress(&target.info);
+    target.created = false;
+    return TargetOutcome::kWritten;
+}
+
+PixelRect WrittenRegion(const TransformOptions& options) {
+    const int left = static_cast<int>(options.xCropOffset) * options.ImcuWidth();
+    const int top = static_cast<int>(options.yCropOffset) * options.ImcuHeight();
+    return {left, top, left + static_cast<int>(options.outputWidth),
+            top + static_cast<int>(options.outputHeight)};
+}
+
+LosslessCropResult Failed(const QString& error) {
+    LosslessCropResult result;
+    result.error = error;
+    return result;
+}
+
+// Writes one target; `sourceError` is set when the source object failed.
+LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
+                           ExistingOutput existing, QString& sourceError) {
+    if (!IsValidCropRequest(source.info.image_width, source.info.image_height, request.x,
+                            request.y, request.width, request.height)) {
+        return Failed(QStringLiteral("Invalid crop request"));
+    }
+    AtomicOutputFile output(request.destination);
+    auto target = std::make_unique<TargetJob>();
+    target->output = &output;
+    target->options.cropX = request.x;
+    target->options.cropY = request.y;
+    target->options.cropWidth = request.width;
+    target->options.cropHeight = request.height;
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&target->info), target->errors);
+    const TargetOutcome outcome = WriteTarget(source, *target);
+    if (target->created) jpeg_destroy_compress(&target->info);
+    if (outcome == TargetOutcome::kSourceFailed) {
+        sourceError = FatalMessage(source.errors, source.errors);
+        return Failed(sourceError);
+    }
+    if (outcome == TargetOutcome::kTargetFailed) {
+        return Failed(!target->outputOpened && !output.ErrorText().isEmpty()
+                          ? output.ErrorText()
+                          : FatalMessage(target->errors, target->errors));
+    }
+    const auto mode = existing == ExistingOutput::kKeep ? AtomicOutputFile::Existing::kKeep
+                                                        : AtomicOutputFile::Existing::kReplace;
+    if (!output.Commit(mode)) return Failed(output.ErrorText());
+    LosslessCropResult result;
+    result.ok = true;
+    result.written = WrittenRegion(target->options);
+    result.warnings = static_cast<int>(source.errors.pub.num_warnings);
+    result.firstWarning = QString::fromLocal8Bit(source.errors.firstWarning);
+    return result;
+}
+
+}  // namespace
+
+std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
+                                                 const std::vector<LosslessCropTarget>& targets,
+                                                 ExistingOutput existing) {
+    std::vector<LosslessCropResult> results;
+    if (targets.empty()) return results;
+    auto job = std::make_unique<SourceJob>();
+    job->file = OpenCFile(source, "rb");
+    if (job->file == nullptr) {
+        const QString error =
+            QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return std::vector<LosslessCropResult>(targets.size(), Failed(error));
+    }
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job->info), job->errors);
+    QString sourceError;
+    if (!ReadSource(*job)) sourceError = FatalMessage(job->errors, job->errors);
+    for (const LosslessCropTarget& request : targets) {
+        results.push_back(sourceError.isEmpty() ? CropOne(*job, request, existing, sourceError)
+                                                : Failed(sourceError));
+    }
+    if (job->created) jpeg_destroy_decompress(&job->info);
+    if (job->file != nullptr) std::fclose(job->file);
+    return results;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "engine/LosslessCrop.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+struct LosslessCropTarget {
+    QString destination;
+    std::uint32_t x = 0;
+    std::uint32_t y = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
+// Cuts several rectangles out of one source, reading its coefficients once.
+// Each target gets the file and the result that LosslessCrop would give it
+// alone; one target's failure does not stop the others.
+std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
+                                                 const std::vector<LosslessCropTarget>& targets,
+                                                 ExistingOutput existing);

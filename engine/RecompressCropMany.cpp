@@ -1,0 +1,106 @@
+#include "engine/RecompressCropMany.h"
+
+#include "engine/Img.h"
+#include "engine/JpegCodec.h"
+#include "engine/JpegInfo.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+namespace {
+
+RecompressCropResult Failed(const QString& error) {
+    RecompressCropResult result;
+    result.error = error;
+    return result;
+}
+
+bool Inside(const PixelRect& rect, int width, int height) {
+    return !rect.IsEmpty() && rect.left >= 0 && rect.top >= 0 && rect.right <= width &&
+           rect.bottom <= height;
+}
+
+// The decoded area every usable target lies in, with its offset.
+struct DecodedArea {
+    QImage pixels;
+    PixelRect bounds;
+    QString error;
+};
+
+DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTarget>& targets) {
+    DecodedArea area;
+    QFile probe(source);
+    const bool isJpeg = probe.open(QIODevice::ReadOnly) && LooksLikeJpeg(probe.read(3));
+    probe.close();
+    int width = 0;
+    int height = 0;
+    CImg whole;
+    if (isJpeg) {
+        const JpegInfo info = ReadJpegInfo(source);
+        area.error = info.error;
+        width = info.width;
+        height = info.height;
+    } else if (whole.Load(source) != 0) {
+        width = whole.GetWidth();
+        height = whole.GetHeight();
+    } else {
+        area.error = whole.LastError().isEmpty() ? QStringLiteral("cannot read the picture")
+                                                 : whole.LastError();
+    }
+    bool any = false;
+    for (const RecompressCropTarget& target : targets) {
+        if (!Inside(target.rect, width, height)) continue;
+        const PixelRect& r = target.rect;
+        area.bounds = any ? PixelRect{std::min(area.bounds.left, r.left),
+                                      std::min(area.bounds.top, r.top),
+                                      std::max(area.bounds.right, r.right),
+                                      std::max(area.bounds.bottom, r.bottom)}
+                          : r;
+        any = true;
+    }
+    if (!any) return area;
+    if (isJpeg) {
+        DecodedJpeg decoded = DecodeJpegRegion(source, area.bounds);
+        area.error = decoded.error;
+        area.pixels = std::move(decoded.image);
+    } else {
+        area.pixels = whole.Image().copy(area.bounds.left, area.bounds.top, area.bounds.Width(),
+                                         area.bounds.Height());
+    }
+    return area;
+}
+
+}  // namespace
+
+std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
+                                                     const std::vector<RecompressCropTarget>& targets,
+                                                     int quality, ExistingOutput existing) {
+    std::vector<RecompressCropResult> results;
+    if (targets.empty()) return results;
+    const DecodedArea area = DecodeArea(source, targets);
+    for (const RecompressCropTarget& target : targets) {
+        const PixelRect& r = target.rect;
+        if (r.IsEmpty()) {
+            results.push_back(Failed(QStringLiteral("the rectangle is empty")));
+            continue;
+        }
+        if (area.pixels.isNull()) {
+            results.push_back(Failed(area.error.isEmpty()
+                                         ? QStringLiteral("the rectangle leaves the picture")
+                                         : area.error));
+            continue;
+        }
+        if (r.left < area.bounds.left || r.top < area.bounds.top ||
+            r.right > area.bounds.right || r.bottom > area.bounds.bottom) {
+            results.push_back(Failed(QStringLiteral("the rectangle leaves the picture")));
+            continue;
+        }
+        const QImage cut = area.pixels.copy(r.left - area.bounds.left, r.top - area.bounds.top,
+                                            r.Width(), r.Height());
+        RecompressCropResult result;
+        result.ok = EncodeJpegFile(cut, target.destination, quality, existing, &result.error);
+        results.push_back(std::move(result));
+    }
+    return results;
+}
