@@ -81,13 +81,5 @@ bool ReadRectFile(const QString& path, std::vector<CCropRect>& rects, QString* e
 }
 
 bool WriteRectFile(const QString& path, const std::vector<CCropRect>& rects, QString* error) {
-    AtomicOutputFile output(path);
-    const QByteArray data = SerializeRectRecords(rects);
-    const bool written =
-        output.Open() &&
-        std::fwrite(data.constData(), 1, static_cast<std::size_t>(data.size()), output.Stream()) ==
-            static_cast<std::size_t>(data.size()) &&
-        output.Commit(AtomicOutputFile::Existing::kReplace);
-    if (!written && error != nullptr) *error = output.ErrorText();
-    return written;
+    return WriteFileAtomically(path, SerializeRectRecords(rects), error);
 }

@@ -93,3 +93,13 @@ void AtomicOutputFile::Discard() {
         tempPath_.clear();
     }
 }
+
+bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error) {
+    AtomicOutputFile output(path);
+    const auto size = static_cast<std::size_t>(data.size());
+    const bool written = output.Open() &&
+                         std::fwrite(data.constData(), 1, size, output.Stream()) == size &&
+                         output.Commit(AtomicOutputFile::Existing::kReplace);
+    if (!written && error != nullptr) *error = output.ErrorText();
+    return written;
+}

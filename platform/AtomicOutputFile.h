@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdio>
@@ -39,3 +40,7 @@ private:
     bool committed_ = false;
     QString error_;
 };
+
+// Writes `data` as the whole new content of `path`, replacing the old file
+// only once the new one is complete.
+bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);

@@ -7,6 +7,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstring>
 
 namespace testing_support {
@@ -296,6 +301,24 @@ QByteArray MakeExifTiff(bool bigEndian, int width, int height) {
     put16(0);
     put32(0);
     return tiff;
+}
+
+int RunInChildAsNobody(const std::function<int()>& body) {
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr) return -1;
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
+            setuid(nobody->pw_uid) != 0) {
+            _exit(255);
+        }
+        _exit(body() & 0x7F);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    const int code = WEXITSTATUS(status);
+    return code == 255 ? -1 : code;
 }
 
 CommandResult RunAsNobody(const QString& program, const QStringList& arguments) {

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -79,6 +80,10 @@ QByteArray JpegtranCrop(const QString& source, int width, int height, int x, int
 // A minimal TIFF structure for an Exif marker with an Exif IFD holding
 // PixelXDimension and PixelYDimension (as SHORT), plus `extraEntries` more.
 QByteArray MakeExifTiff(bool bigEndian, int width, int height);
+
+// Runs `body` in a forked child as user nobody and returns its result (or -1
+// when the child could not drop privileges or died).
+int RunInChildAsNobody(const std::function<int()>& body);
 
 // Runs `program` as user nobody (for permission tests while running as root).
 CommandResult RunAsNobody(const QString& program, const QStringList& arguments);

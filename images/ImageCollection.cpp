@@ -1,0 +1,238 @@
+#include "images/ImageCollection.h"
+
+#include "images/CollectFiles.h"
+#include "images/ImageListFile.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace {
+
+// Makes thumbnails on worker threads and hands them back in request order.
+class ThumbnailMaker {
+public:
+    ThumbnailMaker(const QStringList& paths, int jobs)
+        : paths_(paths),
+          results_(static_cast<std::size_t>(paths.size())),
+          threadCount_(std::clamp(jobs, 1, std::max(1, static_cast<int>(paths.size())))) {
+        for (int t = 0; t < threadCount_; ++t) workers_.emplace_back([this] { Work(); });
+    }
+    ~ThumbnailMaker() {
+        {
+            const std::lock_guard<std::mutex> guard(lock_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+    }
+    ThumbnailMaker(const ThumbnailMaker&) = delete;
+    ThumbnailMaker& operator=(const ThumbnailMaker&) = delete;
+
+    // Waits for result i, calling `whileWaiting` every few milliseconds.
+    std::unique_ptr<CImgThumb> Take(qsizetype i, const std::function<void()>& whileWaiting) {
+        std::unique_lock<std::mutex> guard(lock_);
+        while (!results_[static_cast<std::size_t>(i)].has_value()) {
+            if (whileWaiting) {
+                guard.unlock();
+                whileWaiting();
+                guard.lock();
+            }
+            done_.wait_for(guard, std::chrono::milliseconds(15));
+        }
+        std::unique_ptr<CImgThumb> record = std::move(*results_[static_cast<std::size_t>(i)]);
+        results_[static_cast<std::size_t>(i)].reset();
+        ++consumed_;
+        wake_.notify_all();
+        return record;
+    }
+
+private:
+    // Workers stay at most a window of results ahead of the consumer, so memory
+    // grows with the number of threads, not with the number of paths.
+    void Work() {
+        for (;;) {
+            qsizetype index = 0;
+            {
+                std::unique_lock<std::mutex> guard(lock_);
+                wake_.wait(guard, [this] {
+                    return stopping_ || next_ >= paths_.size() ||
+                           next_ < consumed_ + kWindow * threadCount_;
+                });
+                if (stopping_ || next_ >= paths_.size()) return;
+                index = next_++;
+            }
+            std::unique_ptr<CImgThumb> record = MakeImageRecord(paths_[index]);
+            {
+                const std::lock_guard<std::mutex> guard(lock_);
+                results_[static_cast<std::size_t>(index)] = std::move(record);
+            }
+            done_.notify_all();
+        }
+    }
+
+    static constexpr qsizetype kWindow = 4;
+    const QStringList& paths_;
+    std::vector<std::optional<std::unique_ptr<CImgThumb>>> results_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    const int threadCount_;
+    qsizetype next_ = 0;
+    qsizetype consumed_ = 0;
+    bool stopping_ = false;
+    std::vector<std::jthread> workers_;  // last: joined before the rest goes
+};
+
+}  // namespace
+
+ImageCollection::ImageCollection(QObject* parent) : QAbstractListModel(parent) {}
+
+ImageCollection::~ImageCollection() = default;
+
+int ImageCollection::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Count();
+}
+
+QVariant ImageCollection::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= Count()) return {};
+    const CImgThumb& record = At(index.row());
+    switch (role) {
+        case Qt::DisplayRole:
+            return record.path;
+        case kThumbnailRole:
+            return record.thumbnail ? record.thumbnail->Image() : QImage();
+        case kWidthRole:
+            return record.width;
+        case kHeightRole:
+            return record.height;
+        default:
+            return {};
+    }
+}
+
+QStringList ImageCollection::Paths() const {
+    QStringList paths;
+    paths.reserve(Count());
+    for (const auto& record : records_) paths.append(record->path);
+    return paths;
+}
+
+void ImageCollection::SetCurrentIndex(int index) {
+    const int bounded = Count() == 0 ? -1 : std::clamp(index, -1, Count() - 1);
+    if (bounded == current_) return;
+    current_ = bounded;
+    Q_EMIT CurrentIndexChanged(current_);
+}
+
+AddOutcome ImageCollection::Screen(const QString& path, const QSet<QString>& offeredEarlier) const {
+    if (paths_.contains(path) || offeredEarlier.contains(path)) return AddOutcome::kAlreadyThere;
+    if (!HasJpegExtension(path)) return AddOutcome::kNotJpegName;
+    if (!FitsImageRecord(path)) return AddOutcome::kPathTooLong;
+    return AddOutcome::kAdded;
+}
+
+void ImageCollection::Append(std::unique_ptr<CImgThumb> record) {
+    const int row = Count();
+    beginInsertRows(QModelIndex(), row, row);
+    paths_.insert(record->path);
+    records_.push_back(std::move(record));
+    endInsertRows();
+    Q_EMIT CountChanged(Count());
+    if (current_ < 0) SetCurrentIndex(0);
+}
+
+AddOutcome ImageCollection::AddImage(const QString& path) {
+    const AddOutcome screened = Screen(path, {});
+    if (screened != AddOutcome::kAdded) return screened;
+    std::unique_ptr<CImgThumb> record = MakeImageRecord(path);
+    if (!record) return AddOutcome::kUndecodable;
+    Append(std::move(record));
+    return AddOutcome::kAdded;
+}
+
+AddSummary ImageCollection::AddImages(const QStringList& paths, int jobs,
+                                      const std::function<void(int, AddOutcome)>& onHandled,
+                                      const std::function<void()>& whileWaiting) {
+    // Decide by name first which paths need a thumbnail: a path offered twice
+    // is decoded once, as adding one by one would find the first copy there.
+    std::vector<AddOutcome> screened;
+    screened.reserve(static_cast<std::size_t>(paths.size()));
+    QSet<QString> offered;
+    QStringList toDecode;
+    for (const QString& path : paths) {
+        screened.push_back(Screen(path, offered));
+        offered.insert(path);
+        if (screened.back() == AddOutcome::kAdded) toDecode.append(path);
+    }
+    AddSummary summary;
+    ThumbnailMaker maker(toDecode, jobs);
+    qsizetype decoded = 0;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        AddOutcome outcome = screened[static_cast<std::size_t>(i)];
+        if (outcome == AddOutcome::kAdded) {
+            std::unique_ptr<CImgThumb> record = maker.Take(decoded++, whileWaiting);
+            if (record) {
+                Append(std::move(record));
+                ++summary.added;
+            } else {
+                outcome = AddOutcome::kUndecodable;
+            }
+        } else if (outcome == AddOutcome::kPathTooLong) {
+            ++summary.tooLong;
+        }
+        if (onHandled) onHandled(static_cast<int>(i), outcome);
+    }
+    return summary;
+}
+
+bool ImageCollection::LoadImageList(const QString& file, int jobs,
+                                    const std::function<void(qint64, qint64)>& onProgress,
+                                    const std::function<void()>& whileWaiting) {
+    QStringList paths;
+    qint64 size = 0;
+    if (!ReadImageListFile(file, paths, &size)) return false;
+    if (onProgress) onProgress(0, size);
+    qint64 done = 0;
+    AddImages(paths, jobs,
+              [&](int, AddOutcome outcome) {
+                  if (outcome != AddOutcome::kAdded) return;
+                  done += kImageRecordSize;
+                  if (onProgress) onProgress(done, size);
+              },
+              whileWaiting);
+    if (Count() > 0) SetCurrentIndex(0);
+    return true;
+}
+
+bool ImageCollection::SaveImageList(const QString& file, QString* error) const {
+    return WriteImageListFile(file, Paths(), error);
+}
+
+void ImageCollection::RemoveImage(int index) {
+    if (index < 0 || index >= Count()) return;
+    beginRemoveRows(QModelIndex(), index, index);
+    paths_.remove(records_[static_cast<std::size_t>(index)]->path);
+    records_.erase(records_.begin() + index);
+    endRemoveRows();
+    Q_EMIT CountChanged(Count());
+    if (current_ >= Count()) {
+        current_ = Count() - 1;
+        Q_EMIT CurrentIndexChanged(current_);
+    }
+}
+
+void ImageCollection::RemoveImages(std::vector<int> indices) {
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    for (auto it = indices.rbegin(); it != indices.rend(); ++it) RemoveImage(*it);
+}
+
+void ImageCollection::RemoveAll() {
+    while (Count() > 0) RemoveImage(0);
+}

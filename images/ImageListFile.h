@@ -1,0 +1,25 @@
+#pragma once
+
+// IMG.DAT: one 512-byte record per image, in collection order, no header.
+// Bytes 0..255 hold the path in the local 8-bit encoding followed by a zero
+// byte (at most 255 bytes of text); the rest is reserved (written as zeros).
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+constexpr int kImageRecordSize = 512;
+constexpr int kImagePathFieldSize = 256;
+
+// True when the path's local 8-bit form fits the record's path field.
+bool FitsImageRecord(const QString& path);
+
+// The path of every complete record; a shorter tail is ignored. A record
+// without a zero byte is read to its end.
+QStringList ParseImageRecords(const QByteArray& data);
+// Paths that do not fit a record are left out, never written cut short.
+QByteArray SerializeImageRecords(const QStringList& paths);
+
+bool ReadImageListFile(const QString& file, QStringList& paths, qint64* fileSize = nullptr);
+// Replaces the file as a whole, or leaves the old one when writing fails.
+bool WriteImageListFile(const QString& file, const QStringList& paths, QString* error = nullptr);
