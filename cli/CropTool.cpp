@@ -1,11 +1,13 @@
 #include "cli/CropTool.h"
 
 #include "app/CropPairs.h"
+#include "engine/JpegCodec.h"
 #include "engine/JpegInfo.h"
 #include "images/CollectFiles.h"
 #include "platform/PathUtils.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSet>
@@ -61,6 +63,11 @@ Inputs GatherInputs(const QStringList& paths, std::FILE* err) {
     return inputs;
 }
 
+bool LooksLikeJpegFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && LooksLikeJpeg(file.read(3));
+}
+
 // The size of each image as its header gives it. A re-compressing crop also
 // takes other picture formats saved under a JPEG name.
 std::vector<BatchImage> ReadImages(const QStringList& files, CropMode mode) {
@@ -74,7 +81,7 @@ std::vector<BatchImage> ReadImages(const QStringList& files, CropMode mode) {
         image.height = info.height;
         image.imcuWidth = info.imcuWidth;
         image.imcuHeight = info.imcuHeight;
-        if (!info.ok && mode == CropMode::kRecompress) {
+        if (!info.ok && mode == CropMode::kRecompress && !LooksLikeJpegFile(file)) {
             QImageReader reader(file);
             const QSize size = reader.size();
             image.width = size.width();

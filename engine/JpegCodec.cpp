@@ -2,8 +2,11 @@
 
 #include "engine/DrawingUtils.h"
 #include "engine/JpegErrors.h"
+#include "engine/JpegLimits.h"
 #include "platform/AtomicOutputFile.h"
 #include "platform/NativeFile.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +21,8 @@ struct DecodeJob {
     CropErrorManager errors{};
     bool created = false;
     std::FILE* file = nullptr;
+    std::int64_t fileSize = -1;
+    jpeg_progress_mgr monitor{};
     const QByteArray* memory = nullptr;
     int boxWidth = 0;
     int boxHeight = 0;
@@ -72,6 +77,14 @@ void StartDecode(DecodeJob& job) {
     job.info.out_color_space = IsCmyk(job.info) ? JCS_CMYK : JCS_RGB;
 }
 
+// A progressive file is held as coefficients while it decodes; the pixels
+// kept are the output's.
+void LimitDecode(DecodeJob& job, std::uint64_t outputPixels) {
+    const std::uint64_t coefficients =
+        job.info.progressive_mode ? CoefficientBytes(job.info) : 0;
+    ApplyJpegLimits(&job.info, job.fileSize, coefficients + outputPixels * 3, job.monitor);
+}
+
 // Reads the current row into `target` (RGB, `pixels` wide from column `skip`).
 void ReadRow(DecodeJob& job, uchar* target, int skip, int pixels) {
     JSAMPLE* row = job.rowBuffer->data();
@@ -97,6 +110,8 @@ bool RunWholeDecode(DecodeJob& job) {
     if (setjmp(job.errors.returnPoint) != 0) return false;
     StartDecode(job);
     PickScale(job.info, job.boxWidth, job.boxHeight);
+    jpeg_calc_output_dimensions(&job.info);
+    LimitDecode(job, static_cast<std::uint64_t>(job.info.output_width) * job.info.output_height);
     jpeg_start_decompress(&job.info);
     const int width = static_cast<int>(job.info.output_width);
     const int height = static_cast<int>(job.info.output_height);
@@ -109,8 +124,10 @@ bool RunWholeDecode(DecodeJob& job) {
 bool RunRegionDecode(DecodeJob& job) {
     if (setjmp(job.errors.returnPoint) != 0) return false;
     StartDecode(job);
-    jpeg_start_decompress(&job.info);
     const PixelRect& r = *job.region;
+    LimitDecode(job, static_cast<std::uint64_t>(std::max(r.Width(), 0)) *
+                         static_cast<std::uint64_t>(std::max(r.Height(), 0)));
+    jpeg_start_decompress(&job.info);
     const auto imageWidth = static_cast<int>(job.info.output_width);
     const auto imageHeight = static_cast<int>(job.info.output_height);
     if (r.left < 0 || r.top < 0 || r.right > imageWidth || r.bottom > imageHeight || r.IsEmpty()) {
@@ -208,6 +225,7 @@ DecodedJpeg DecodeJpegFile(const QString& path, int boxWidth, int boxHeight) {
     DecodeJob job;
     job.file = OpenCFile(path, "rb");
     if (job.file == nullptr) return OpenFailure();
+    job.fileSize = QFileInfo(path).size();
     job.boxWidth = boxWidth;
     job.boxHeight = boxHeight;
     return Decode(job, RunWholeDecode);
@@ -216,6 +234,7 @@ DecodedJpeg DecodeJpegFile(const QString& path, int boxWidth, int boxHeight) {
 DecodedJpeg DecodeJpegMemory(const QByteArray& data, int boxWidth, int boxHeight) {
     DecodeJob job;
     job.memory = &data;
+    job.fileSize = data.size();
     job.boxWidth = boxWidth;
     job.boxHeight = boxHeight;
     return Decode(job, RunWholeDecode);
@@ -225,6 +244,7 @@ DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region) {
     DecodeJob job;
     job.file = OpenCFile(path, "rb");
     if (job.file == nullptr) return OpenFailure();
+    job.fileSize = QFileInfo(path).size();
     job.region = &region;
     return Decode(job, RunRegionDecode);
 }

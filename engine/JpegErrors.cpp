@@ -1,5 +1,7 @@
 #include "engine/JpegErrors.h"
 
+#include <cstdio>
+
 namespace {
 
 CropErrorManager* ManagerOf(j_common_ptr info) {
@@ -29,6 +31,12 @@ void AttachErrorManager(j_common_ptr info, CropErrorManager& manager) {
     manager.message[0] = '\0';
     manager.firstWarning[0] = '\0';
     info->err = &manager.pub;
+}
+
+void FailWith(j_common_ptr info, const char* message) {
+    CropErrorManager* manager = ManagerOf(info);
+    std::snprintf(manager->message, sizeof manager->message, "%s", message);
+    std::longjmp(manager->returnPoint, 1);
 }
 
 QString FatalMessage(const CropErrorManager& first, const CropErrorManager& second) {

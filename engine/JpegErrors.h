@@ -20,5 +20,8 @@ struct CropErrorManager {
 // Fills `manager` and attaches it to `info` (before jpeg_create_*).
 void AttachErrorManager(j_common_ptr info, CropErrorManager& manager);
 
+// Ends the current libjpeg call as a fatal error with our own message.
+[[noreturn]] void FailWith(j_common_ptr info, const char* message);
+
 // The fatal message of whichever manager has one.
 QString FatalMessage(const CropErrorManager& first, const CropErrorManager& second);

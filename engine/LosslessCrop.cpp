@@ -1,10 +1,14 @@
 #include "engine/LosslessCrop.h"
 
 #include "engine/JpegErrors.h"
+#include "engine/JpegLimits.h"
 #include "engine/TransformSupport.h"
 #include "platform/AtomicOutputFile.h"
 #include "platform/NativeFile.h"
 
+#include <QFileInfo>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -20,6 +24,8 @@ struct CropJob {
     CropErrorManager sourceErrors{};
     CropErrorManager destinationErrors{};
     std::FILE* sourceFile = nullptr;
+    std::int64_t sourceSize = -1;
+    jpeg_progress_mgr monitor{};
     bool sourceCreated = false;
     bool destinationCreated = false;
     bool outputOpened = false;
@@ -39,6 +45,16 @@ void DestroyObjects(CropJob& job) {
     CloseSource(job);
 }
 
+// The source's coefficients plus, at most, a workspace of the crop's size.
+std::uint64_t CropMemoryBytes(const jpeg_decompress_struct& source, const TransformOptions& options) {
+    const std::uint64_t cropShare =
+        static_cast<std::uint64_t>(options.cropWidth) * options.cropHeight;
+    const std::uint64_t whole =
+        std::max<std::uint64_t>(1, static_cast<std::uint64_t>(source.image_width) * source.image_height);
+    const std::uint64_t coefficients = CoefficientBytes(source);
+    return coefficients + coefficients * std::min(cropShare, whole) / whole;
+}
+
 // The libjpeg sequence. Returns false after a fatal error of either object.
 bool RunCrop(CropJob& job) {
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.source), job.sourceErrors);
@@ -54,6 +70,8 @@ bool RunCrop(CropJob& job) {
     jpeg_stdio_src(&job.source, job.sourceFile);
     SetupMarkerCopy(&job.source);
     jpeg_read_header(&job.source, TRUE);
+    ApplyJpegLimits(&job.source, job.sourceSize, CropMemoryBytes(job.source, job.options),
+                    job.monitor);
     RequestWorkspace(&job.source, job.options);
     jvirt_barray_ptr* sourceArrays = jpeg_read_coefficients(&job.source);
     jpeg_copy_critical_parameters(&job.source, &job.destination);
@@ -92,6 +110,7 @@ LosslessCropResult LosslessCrop(const QString& source, const QString& destinatio
     AtomicOutputFile output(destination);
     CropJob job;
     job.sourceFile = OpenCFile(source, "rb");
+    job.sourceSize = QFileInfo(source).size();
     if (job.sourceFile == nullptr) {
         LosslessCropResult failed;
         failed.error = QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));

@@ -1,11 +1,13 @@
 #include "engine/LosslessCropMany.h"
 
 #include "engine/JpegErrors.h"
+#include "engine/JpegLimits.h"
 #include "engine/TransformSupport.h"
 #include "platform/AtomicOutputFile.h"
 #include "platform/NativeFile.h"
 
 #include <QByteArray>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -18,6 +20,8 @@ struct SourceJob {
     jpeg_decompress_struct info{};
     CropErrorManager errors{};
     std::FILE* file = nullptr;
+    std::int64_t fileSize = -1;
+    jpeg_progress_mgr monitor{};
     bool created = false;
     jvirt_barray_ptr* arrays = nullptr;
     QByteArray firstMarkerOriginal;  // restored before each target edits it
@@ -40,6 +44,8 @@ bool ReadSource(SourceJob& job) {
     jpeg_stdio_src(&job.info, job.file);
     SetupMarkerCopy(&job.info);
     jpeg_read_header(&job.info, TRUE);
+    // One target's workspace lives at a time, never larger than the source.
+    ApplyJpegLimits(&job.info, job.fileSize, 2 * CoefficientBytes(job.info), job.monitor);
     job.arrays = jpeg_read_coefficients(&job.info);
     std::fclose(job.file);
     job.file = nullptr;
@@ -147,6 +153,7 @@ std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
     if (targets.empty()) return results;
     auto job = std::make_unique<SourceJob>();
     job->file = OpenCFile(source, "rb");
+    job->fileSize = QFileInfo(source).size();
     if (job->file == nullptr) {
         const QString error =
             QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
