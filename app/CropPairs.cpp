@@ -47,12 +47,14 @@ std::vector<ImageTask> GroupByImage(const std::vector<CropPair>& pairs) {
 }
 
 CropOutcome FromLossless(const LosslessCropResult& result) {
-    return {result.ok, result.error, result.written, result.warnings};
+    return {result.ok, result.error, result.written, result.warnings, result.notes,
+            result.notDone};
 }
 
 // Crops every pair of one image, decoding the source once.
 std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const ImageTask& task,
-                                      const CropSettings& settings) {
+                                      const CropSettings& settings,
+                                      const std::atomic<bool>* stop) {
     std::vector<CropOutcome> outcomes(task.count);
     std::vector<std::size_t> runnable;
     for (std::size_t k = 0; k < task.count; ++k) {
@@ -75,7 +77,8 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
                                static_cast<std::uint32_t>(r.Width()),
                                static_cast<std::uint32_t>(r.Height())});
         }
-        const auto results = LosslessCropMany(source, targets, ExistingOutput::kKeep);
+        const auto results =
+            LosslessCropMany(source, targets, ExistingOutput::kKeep, settings.metadata, stop);
         for (std::size_t i = 0; i < runnable.size(); ++i) {
             outcomes[runnable[i]] = FromLossless(results[i]);
         }
@@ -87,11 +90,13 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
         targets.push_back({pair.output, pair.region});
     }
     const auto results =
-        RecompressCropMany(source, targets, settings.quality, ExistingOutput::kKeep);
+        RecompressCropMany(source, targets, settings.quality, ExistingOutput::kKeep,
+                           settings.metadata, stop);
     for (std::size_t i = 0; i < runnable.size(); ++i) {
         CropOutcome& outcome = outcomes[runnable[i]];
         outcome.ok = results[i].ok;
         outcome.error = results[i].error;
+        outcome.notDone = results[i].notDone;
         if (outcome.ok) outcome.written = pairs[task.first + runnable[i]].region;
     }
     return outcomes;
@@ -147,7 +152,7 @@ void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settin
             const std::size_t index = next.fetch_add(1);
             if (index >= tasks.size()) return;
             const ImageTask& task = tasks[index];
-            const std::vector<CropOutcome> outcomes = ExecuteImage(pairs, task, settings);
+            const std::vector<CropOutcome> outcomes = ExecuteImage(pairs, task, settings, stop);
             const std::lock_guard<std::mutex> guard(reportLock);
             for (std::size_t k = 0; k < task.count; ++k) {
                 if (onDone) onDone(task.first + k, outcomes[k]);

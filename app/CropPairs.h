@@ -6,8 +6,10 @@
 // per image so that a source is decoded once for all its rectangles.
 
 #include "croprects/CropRect.h"
+#include "engine/CropMetadata.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -28,6 +30,7 @@ struct CropSettings {
     CropMode mode = CropMode::kLossless;
     int quality = 80;
     bool exact = false;  // refuse a lossless pair that would not start where asked
+    CropMetadataOptions metadata;
 };
 
 struct CropPair {
@@ -51,6 +54,8 @@ struct CropOutcome {
     QString error;
     PixelRect written;  // the source region actually written
     int warnings = 0;
+    QStringList notes;
+    bool notDone = false;  // never attempted: the run was stopped first
 };
 
 // Plans `chosen` images (indices into `images`, in collection order) by every
@@ -64,8 +69,9 @@ std::vector<CropPair> PlanCropPairs(const std::vector<BatchImage>& images,
                                     const std::vector<CCropRect>& rects,
                                     const QString& outputFolder, const CropSettings& settings);
 
-// Runs the pairs on `jobs` threads. `onDone` is called once per pair, never
-// concurrently. When `stop` becomes true no further image is started.
+// Runs the pairs on `jobs` threads. `onDone` is called once per pair that was
+// attempted or stopped within its image, never concurrently. When `stop`
+// becomes true no further pair is started.
 void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settings, int jobs,
                   const std::function<void(std::size_t, const CropOutcome&)>& onDone,
                   const std::atomic<bool>* stop = nullptr);

@@ -114,6 +114,13 @@ bool ParseOption(const QString& option, ArgumentReader& reader, CliOptions& opti
     if (option == u"--quiet") return flag(options.quiet);
     if (option == u"--verbose") return flag(options.verbose);
     if (option == u"--exact") return flag(options.settings.exact);
+    if (option == u"--keep-exif-thumbnail") {
+        bool keep = false;
+        if (!flag(keep)) return false;
+        options.settings.metadata.rebuildExifThumbnail = false;
+        return true;
+    }
+    if (option == u"--keep-exif") return flag(options.settings.metadata.keepExifOnRecompress);
 
     QString value;
     if (option == u"-o" || option == u"--output") {
@@ -196,6 +203,11 @@ QString UsageText() {
         "      --verbose        one line per written pair: SOURCE -> OUTPUT WxH+X+Y\n"
         "      --exact          refuse a lossless pair whose written region would\n"
         "                       differ from the one asked for\n"
+        "      --keep-exif-thumbnail\n"
+        "                       copy an embedded Exif thumbnail as it is instead of\n"
+        "                       replacing it by a thumbnail of the crop\n"
+        "      --keep-exif      recompress: carry the Exif block over (with true\n"
+        "                       dimensions and a thumbnail of the crop)\n"
         "  -h, --help           this text\n"
         "      --version        the version\n"
         "\n"

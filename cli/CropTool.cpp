@@ -154,7 +154,11 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
         pairs, options.settings, jobs,
         [&](std::size_t index, const CropOutcome& outcome) {
             const CropPair& pair = pairs[index];
+            if (outcome.notDone) return;
             progress.Clear();
+            for (const QString& note : outcome.notes) {
+                Print(err, QStringLiteral("pelmora-crop: %1: %2").arg(pair.output, note));
+            }
             if (outcome.ok) {
                 ++written;
                 if (options.verbose) {
@@ -173,11 +177,15 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
         },
         &stop);
     progress.Clear();
-    if (stop.load()) failed += static_cast<int>(pairs.size() - done);
-    Print(out, QStringLiteral("%1 written, %2 failed, %3 skipped")
-                   .arg(written)
-                   .arg(failed)
-                   .arg(inputs.skipped));
+    QString summary = QStringLiteral("%1 written, %2 failed, %3 skipped")
+                          .arg(written)
+                          .arg(failed)
+                          .arg(inputs.skipped);
+    if (stop.load()) {
+        const auto unattempted = static_cast<int>(pairs.size()) - written - failed;
+        summary += QStringLiteral(", %1 not done").arg(unattempted);
+    }
+    Print(out, summary);
     if (stop.load()) return kExitInterrupted;
     return failed > 0 || inputs.searchFailed ? kExitSomeFailed : kExitAllWritten;
 }

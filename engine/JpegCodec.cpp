@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct DecodeJob {
     int boxWidth = 0;
     int boxHeight = 0;
     const PixelRect* region = nullptr;
+    bool keepMarkers = false;
+    std::vector<JpegMarker>* markers = nullptr;
     QImage* image = nullptr;
     std::vector<JSAMPLE>* rowBuffer = nullptr;
 };
@@ -73,8 +76,18 @@ void StartDecode(DecodeJob& job) {
     } else {
         jpeg_stdio_src(&job.info, job.file);
     }
+    if (job.keepMarkers) {
+        jpeg_save_markers(&job.info, JPEG_APP0 + 1, 0xFFFF);
+        jpeg_save_markers(&job.info, JPEG_APP0 + 2, 0xFFFF);
+    }
     jpeg_read_header(&job.info, TRUE);
     job.info.out_color_space = IsCmyk(job.info) ? JCS_CMYK : JCS_RGB;
+    // Copied now: the saved markers die with the decode.
+    for (const jpeg_marker_struct* m = job.info.marker_list; m != nullptr && job.keepMarkers;
+         m = m->next) {
+        job.markers->push_back({m->marker, QByteArray(reinterpret_cast<const char*>(m->data),
+                                                      static_cast<qsizetype>(m->data_length))});
+    }
 }
 
 // A progressive file is held as coefficients while it decodes; the pixels
@@ -148,8 +161,10 @@ bool RunRegionDecode(DecodeJob& job) {
     return true;
 }
 
-DecodedJpeg FinishDecode(DecodeJob& job, bool ok, QImage& image) {
+DecodedJpeg FinishDecode(DecodeJob& job, bool ok, QImage& image,
+                         std::vector<JpegMarker>& markers) {
     DecodedJpeg result;
+    if (ok) result.markers = std::move(markers);
     if (job.created) {
         result.fullWidth = static_cast<int>(job.info.image_width);
         result.fullHeight = static_cast<int>(job.info.image_height);
@@ -175,7 +190,11 @@ struct EncodeJob {
     CropErrorManager errors{};
     bool created = false;
     const QImage* image = nullptr;
-    std::FILE* file = nullptr;
+    std::FILE* file = nullptr;            // either a file
+    unsigned char** memory = nullptr;     // or a buffer libjpeg grows
+    unsigned long* memorySize = nullptr;
+    bool jfif = true;
+    const std::vector<JpegMarker>* markers = nullptr;
     int quality = 80;
 };
 
@@ -183,14 +202,26 @@ bool RunEncode(EncodeJob& job) {
     if (setjmp(job.errors.returnPoint) != 0) return false;
     jpeg_create_compress(&job.info);
     job.created = true;
-    jpeg_stdio_dest(&job.info, job.file);
+    if (job.file != nullptr) {
+        jpeg_stdio_dest(&job.info, job.file);
+    } else {
+        jpeg_mem_dest(&job.info, job.memory, job.memorySize);
+    }
     job.info.image_width = static_cast<JDIMENSION>(job.image->width());
     job.info.image_height = static_cast<JDIMENSION>(job.image->height());
     job.info.input_components = 3;
     job.info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&job.info);
     jpeg_set_quality(&job.info, job.quality, TRUE);
+    job.info.write_JFIF_header = job.jfif ? TRUE : FALSE;
     jpeg_start_compress(&job.info, TRUE);
+    if (job.markers != nullptr) {
+        for (const JpegMarker& marker : *job.markers) {
+            jpeg_write_marker(&job.info, marker.code,
+                              reinterpret_cast<const JOCTET*>(marker.data.constData()),
+                              static_cast<unsigned int>(marker.data.size()));
+        }
+    }
     while (job.info.next_scanline < job.info.image_height) {
         auto* row = const_cast<JSAMPLE*>(job.image->constScanLine(static_cast<int>(job.info.next_scanline)));
         jpeg_write_scanlines(&job.info, &row, 1);
@@ -212,11 +243,13 @@ namespace {
 DecodedJpeg Decode(DecodeJob& job, bool (*run)(DecodeJob&)) {
     QImage image;
     std::vector<JSAMPLE> rowBuffer;
+    std::vector<JpegMarker> markers;
     job.image = &image;
     job.rowBuffer = &rowBuffer;
+    job.markers = &markers;
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
     const bool ok = run(job);
-    return FinishDecode(job, ok, image);
+    return FinishDecode(job, ok, image, markers);
 }
 
 }  // namespace
@@ -240,17 +273,19 @@ DecodedJpeg DecodeJpegMemory(const QByteArray& data, int boxWidth, int boxHeight
     return Decode(job, RunWholeDecode);
 }
 
-DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region) {
+DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region, bool keepMarkers) {
     DecodeJob job;
     job.file = OpenCFile(path, "rb");
     if (job.file == nullptr) return OpenFailure();
     job.fileSize = QFileInfo(path).size();
     job.region = &region;
+    job.keepMarkers = keepMarkers;
     return Decode(job, RunRegionDecode);
 }
 
 bool EncodeJpegFile(const QImage& image, const QString& path, int quality,
-                    ExistingOutput existing, QString* error) {
+                    ExistingOutput existing, QString* error,
+                    const std::vector<JpegMarker>& markers) {
     const QImage rgb = image.format() == QImage::Format_RGB888
                            ? image
                            : image.convertToFormat(QImage::Format_RGB888);
@@ -267,6 +302,7 @@ bool EncodeJpegFile(const QImage& image, const QString& path, int quality,
     job.image = &rgb;
     job.file = output.Stream();
     job.quality = std::clamp(quality, 1, 100);
+    job.markers = &markers;
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
     const bool encoded = RunEncode(job);
     if (job.created) jpeg_destroy_compress(&job.info);
@@ -281,4 +317,26 @@ bool EncodeJpegFile(const QImage& image, const QString& path, int quality,
         return false;
     }
     return true;
+}
+
+QByteArray EncodeJpegBytes(const QImage& image, int quality) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    if (rgb.isNull() || rgb.width() <= 0 || rgb.height() <= 0) return {};
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    EncodeJob job;
+    job.image = &rgb;
+    job.memory = &buffer;
+    job.memorySize = &size;
+    job.jfif = false;
+    job.quality = std::clamp(quality, 1, 100);
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
+    const bool encoded = RunEncode(job);
+    if (job.created) jpeg_destroy_compress(&job.info);
+    QByteArray bytes;
+    if (encoded && buffer != nullptr) {
+        bytes = QByteArray(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
+    }
+    std::free(buffer);
+    return bytes;
 }

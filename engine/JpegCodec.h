@@ -5,17 +5,25 @@
 // stored order, the coordinates the lossless crop uses.
 
 #include "croprects/CropRect.h"
-#include "engine/LosslessCrop.h"
+#include "engine/OutputPolicy.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+
+#include <vector>
+
+struct JpegMarker {
+    int code = 0;
+    QByteArray data;
+};
 
 struct DecodedJpeg {
     QImage image;  // Format_RGB888; null on failure
     int fullWidth = 0;
     int fullHeight = 0;
     QString error;
+    std::vector<JpegMarker> markers;  // APP1 and APP2 markers, when asked for
 };
 
 // True when the bytes start like a JPEG file.
@@ -30,9 +38,16 @@ DecodedJpeg DecodeJpegMemory(const QByteArray& data, int boxWidth = 0, int boxHe
 
 // Decodes only the rows and block columns that `region` needs and returns
 // exactly its pixels, identical to the same region of a full decode.
-DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region);
+// With `keepMarkers`, the source's APP1 and APP2 markers come along in order.
+DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region,
+                             bool keepMarkers = false);
 
 // Encodes a three-component colour JPEG with the given quality (1..100). The
 // file appears under `path` only when complete.
+// `markers` are written after the JFIF header, in order.
 bool EncodeJpegFile(const QImage& image, const QString& path, int quality,
-                    ExistingOutput existing, QString* error = nullptr);
+                    ExistingOutput existing, QString* error = nullptr,
+                    const std::vector<JpegMarker>& markers = {});
+
+// A bare JPEG stream (no JFIF header), as embedded thumbnails are stored.
+QByteArray EncodeJpegBytes(const QImage& image, int quality);

@@ -19,6 +19,8 @@ namespace {
 struct CropJob {
     AtomicOutputFile* output = nullptr;
     TransformOptions options;
+    CropMetadataOptions metadata;
+    LosslessMarkerEdit markerEdit;
     jpeg_decompress_struct source{};
     jpeg_compress_struct destination{};
     CropErrorManager sourceErrors{};
@@ -84,6 +86,7 @@ bool RunCrop(CropJob& job) {
     job.outputOpened = true;
     jpeg_stdio_dest(&job.destination, job.output->Stream());
     jpeg_write_coefficients(&job.destination, written);
+    job.markerEdit.Apply(&job.source, sourceArrays, job.options, job.metadata);
     ExecuteMarkerCopy(&job.source, &job.destination);
     ExecuteTransform(&job.source, &job.destination, sourceArrays, job.options);
     jpeg_finish_compress(&job.destination);
@@ -106,7 +109,8 @@ PixelRect WrittenRegion(const TransformOptions& options) {
 
 LosslessCropResult LosslessCrop(const QString& source, const QString& destination,
                                 std::uint32_t x, std::uint32_t y, std::uint32_t width,
-                                std::uint32_t height, ExistingOutput existing) {
+                                std::uint32_t height, ExistingOutput existing,
+                                const CropMetadataOptions& metadata) {
     AtomicOutputFile output(destination);
     CropJob job;
     job.sourceFile = OpenCFile(source, "rb");
@@ -121,6 +125,7 @@ LosslessCropResult LosslessCrop(const QString& source, const QString& destinatio
     job.options.cropY = y;
     job.options.cropWidth = width;
     job.options.cropHeight = height;
+    job.metadata = metadata;
 
     LosslessCropResult result;
     const bool ran = RunCrop(job);
@@ -143,6 +148,7 @@ LosslessCropResult LosslessCrop(const QString& source, const QString& destinatio
     }
     result.ok = true;
     result.written = WrittenRegion(job.options);
+    result.notes = job.markerEdit.Notes();
     return result;
 }
 

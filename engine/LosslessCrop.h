@@ -1,8 +1,11 @@
 #pragma once
 
 #include "croprects/CropRect.h"
+#include "engine/CropMetadata.h"
+#include "engine/OutputPolicy.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -13,11 +16,8 @@ struct LosslessCropResult {
     int warnings = 0;      // libjpeg warnings (corrupt data and the like); not failures
     QString firstWarning;  // the first of them
     PixelRect written;     // the source region actually written, after the move to the iMCU grid
-};
-
-enum class ExistingOutput {
-    kReplace,  // an existing file under the destination name is replaced
-    kKeep,     // an existing entry under the destination name makes the crop fail
+    QStringList notes;     // things the user should know about a written file
+    bool notDone = false;  // never attempted: the run was stopped first
 };
 
 // Cuts (x, y, width, height) out of `source` without decoding and writes it to
@@ -27,7 +27,8 @@ enum class ExistingOutput {
 LosslessCropResult LosslessCrop(const QString& source, const QString& destination,
                                 std::uint32_t x, std::uint32_t y, std::uint32_t width,
                                 std::uint32_t height,
-                                ExistingOutput existing = ExistingOutput::kReplace);
+                                ExistingOutput existing = ExistingOutput::kReplace,
+                                const CropMetadataOptions& metadata = {});
 
 // The program's entry point: paths in the local 8-bit encoding; 1 when the
 // destination was written completely, 0 on any failure.

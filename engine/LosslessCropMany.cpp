@@ -33,6 +33,8 @@ struct TargetJob {
     CropErrorManager errors{};
     bool created = false;
     TransformOptions options;
+    const CropMetadataOptions* metadata = nullptr;
+    LosslessMarkerEdit markerEdit;
     AtomicOutputFile* output = nullptr;
     bool outputOpened = false;
 };
@@ -86,6 +88,7 @@ TargetOutcome WriteTarget(SourceJob& source, TargetJob& target) {
     target.outputOpened = true;
     jpeg_stdio_dest(&target.info, target.output->Stream());
     jpeg_write_coefficients(&target.info, written);
+    target.markerEdit.Apply(&source.info, source.arrays, target.options, *target.metadata);
     ExecuteMarkerCopy(&source.info, &target.info);
     ExecuteTransform(&source.info, &target.info, source.arrays, target.options);
     jpeg_finish_compress(&target.info);
@@ -109,7 +112,8 @@ LosslessCropResult Failed(const QString& error) {
 
 // Writes one target; `sourceError` is set when the source object failed.
 LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
-                           ExistingOutput existing, QString& sourceError) {
+                           ExistingOutput existing, const CropMetadataOptions& metadata,
+                           QString& sourceError) {
     if (!IsValidCropRequest(source.info.image_width, source.info.image_height, request.x,
                             request.y, request.width, request.height)) {
         return Failed(QStringLiteral("Invalid crop request"));
@@ -121,8 +125,10 @@ LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
     target->options.cropY = request.y;
     target->options.cropWidth = request.width;
     target->options.cropHeight = request.height;
+    target->metadata = &metadata;
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&target->info), target->errors);
     const TargetOutcome outcome = WriteTarget(source, *target);
+    target->markerEdit.Restore();
     if (target->created) jpeg_destroy_compress(&target->info);
     if (outcome == TargetOutcome::kSourceFailed) {
         sourceError = FatalMessage(source.errors, source.errors);
@@ -141,6 +147,7 @@ LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
     result.written = WrittenRegion(target->options);
     result.warnings = static_cast<int>(source.errors.pub.num_warnings);
     result.firstWarning = QString::fromLocal8Bit(source.errors.firstWarning);
+    result.notes = target->markerEdit.Notes();
     return result;
 }
 
@@ -148,7 +155,9 @@ LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
 
 std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
                                                  const std::vector<LosslessCropTarget>& targets,
-                                                 ExistingOutput existing) {
+                                                 ExistingOutput existing,
+                                                 const CropMetadataOptions& metadata,
+                                                 const std::atomic<bool>* stop) {
     std::vector<LosslessCropResult> results;
     if (targets.empty()) return results;
     auto job = std::make_unique<SourceJob>();
@@ -163,8 +172,15 @@ std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
     QString sourceError;
     if (!ReadSource(*job)) sourceError = FatalMessage(job->errors, job->errors);
     for (const LosslessCropTarget& request : targets) {
-        results.push_back(sourceError.isEmpty() ? CropOne(*job, request, existing, sourceError)
-                                                : Failed(sourceError));
+        if (stop != nullptr && stop->load()) {
+            LosslessCropResult skipped = Failed(QStringLiteral("not done: stopped"));
+            skipped.notDone = true;
+            results.push_back(std::move(skipped));
+        } else {
+            results.push_back(sourceError.isEmpty()
+                                  ? CropOne(*job, request, existing, metadata, sourceError)
+                                  : Failed(sourceError));
+        }
     }
     if (job->created) jpeg_destroy_decompress(&job->info);
     if (job->file != nullptr) std::fclose(job->file);

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -17,7 +18,10 @@ struct LosslessCropTarget {
 
 // Cuts several rectangles out of one source, reading its coefficients once.
 // Each target gets the file and the result that LosslessCrop would give it
-// alone; one target's failure does not stop the others.
+// alone; one target's failure does not stop the others. Once `stop` is set
+// no further target is started (those come back marked not done).
 std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
                                                  const std::vector<LosslessCropTarget>& targets,
-                                                 ExistingOutput existing);
+                                                 ExistingOutput existing,
+                                                 const CropMetadataOptions& metadata = {},
+                                                 const std::atomic<bool>* stop = nullptr);

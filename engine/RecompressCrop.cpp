@@ -15,17 +15,20 @@ bool SourceIsJpeg(const QString& path) {
 }  // namespace
 
 RecompressCropResult RecompressCrop(const QString& source, const QString& destination,
-                                    const PixelRect& rect, int quality, ExistingOutput existing) {
+                                    const PixelRect& rect, int quality, ExistingOutput existing,
+                                    const CropMetadataOptions& metadata) {
     RecompressCropResult result;
     if (rect.IsEmpty()) {
         result.error = QStringLiteral("the rectangle is empty");
         return result;
     }
     QImage cut;
+    std::vector<JpegMarker> markers;
     if (SourceIsJpeg(source)) {
-        DecodedJpeg decoded = DecodeJpegRegion(source, rect);
+        DecodedJpeg decoded = DecodeJpegRegion(source, rect, true);
         result.error = decoded.error;
         cut = std::move(decoded.image);
+        markers = RecompressMarkers(decoded.markers, cut, metadata);
     } else {
         CImg whole;
         if (whole.Load(source) != 0) {
@@ -38,7 +41,7 @@ RecompressCropResult RecompressCrop(const QString& source, const QString& destin
     }
     if (cut.isNull()) return result;
     result.error.clear();
-    result.ok = EncodeJpegFile(cut, destination, quality, existing, &result.error);
+    result.ok = EncodeJpegFile(cut, destination, quality, existing, &result.error, markers);
     return result;
 }
 

@@ -1,21 +1,25 @@
 #pragma once
 
 #include "croprects/CropRect.h"
-#include "engine/LosslessCrop.h"
+#include "engine/CropMetadata.h"
+#include "engine/OutputPolicy.h"
 
 #include <QString>
 
 struct RecompressCropResult {
     bool ok = false;
     QString error;
+    bool notDone = false;  // never attempted: the run was stopped first
 };
 
 // Cuts `rect` out of the picture at `source` to the exact pixel and saves it
 // as a new JPEG with `quality` (1..100). JPEG sources are decoded only as far
-// as the rectangle needs. Nothing of the source's metadata is carried over.
+// as the rectangle needs. The source's colour profile is kept; its Exif block
+// only when `metadata` asks for it (with true dimensions and thumbnail).
 RecompressCropResult RecompressCrop(const QString& source, const QString& destination,
                                     const PixelRect& rect, int quality,
-                                    ExistingOutput existing = ExistingOutput::kReplace);
+                                    ExistingOutput existing = ExistingOutput::kReplace,
+                                    const CropMetadataOptions& metadata = {});
 
 // The program's entry point: 1 when the destination was written, else 0.
 int RecompressCropFile(const QString& source, const QString& destination, const PixelRect& rect,

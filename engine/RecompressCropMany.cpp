@@ -26,6 +26,7 @@ struct DecodedArea {
     QImage pixels;
     PixelRect bounds;
     QString error;
+    std::vector<JpegMarker> markers;
 };
 
 DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTarget>& targets) {
@@ -61,9 +62,10 @@ DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTa
     }
     if (!any) return area;
     if (isJpeg) {
-        DecodedJpeg decoded = DecodeJpegRegion(source, area.bounds);
+        DecodedJpeg decoded = DecodeJpegRegion(source, area.bounds, true);
         area.error = decoded.error;
         area.pixels = std::move(decoded.image);
+        area.markers = std::move(decoded.markers);
     } else {
         area.pixels = whole.Image().copy(area.bounds.left, area.bounds.top, area.bounds.Width(),
                                          area.bounds.Height());
@@ -75,12 +77,20 @@ DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTa
 
 std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
                                                      const std::vector<RecompressCropTarget>& targets,
-                                                     int quality, ExistingOutput existing) {
+                                                     int quality, ExistingOutput existing,
+                                                     const CropMetadataOptions& metadata,
+                                                     const std::atomic<bool>* stop) {
     std::vector<RecompressCropResult> results;
     if (targets.empty()) return results;
     const DecodedArea area = DecodeArea(source, targets);
     for (const RecompressCropTarget& target : targets) {
         const PixelRect& r = target.rect;
+        if (stop != nullptr && stop->load()) {
+            RecompressCropResult skipped = Failed(QStringLiteral("not done: stopped"));
+            skipped.notDone = true;
+            results.push_back(std::move(skipped));
+            continue;
+        }
         if (r.IsEmpty()) {
             results.push_back(Failed(QStringLiteral("the rectangle is empty")));
             continue;
@@ -99,7 +109,8 @@ std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
         const QImage cut = area.pixels.copy(r.left - area.bounds.left, r.top - area.bounds.top,
                                             r.Width(), r.Height());
         RecompressCropResult result;
-        result.ok = EncodeJpegFile(cut, target.destination, quality, existing, &result.error);
+        result.ok = EncodeJpegFile(cut, target.destination, quality, existing, &result.error,
+                                   RecompressMarkers(area.markers, cut, metadata));
         results.push_back(std::move(result));
     }
     return results;

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <vector>
 
 struct RecompressCropTarget {
@@ -16,4 +17,6 @@ struct RecompressCropTarget {
 // gets the file and result RecompressCrop would give it alone.
 std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
                                                      const std::vector<RecompressCropTarget>& targets,
-                                                     int quality, ExistingOutput existing);
+                                                     int quality, ExistingOutput existing,
+                                                     const CropMetadataOptions& metadata = {},
+                                                     const std::atomic<bool>* stop = nullptr);

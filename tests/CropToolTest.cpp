@@ -5,11 +5,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QImage>
+#include <QProcess>
+#include <QThread>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -117,6 +121,59 @@ TEST_F(CropToolTest, VerboseReportsTheRegionActuallyWritten) {
     const CommandResult result = Run({"--verbose", "-o", Out(), "-r", "100x50+20+37", photo});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, (photo + " -> " + Out() + "/v.jpg 104x55+16+32\n1 written, 0 failed, 0 skipped\n").toLocal8Bit());
+}
+
+TEST_F(CropToolTest, VerboseRegionsFollowEachSamplingsBlockGrid) {
+    struct Kind {
+        const char* name;
+        int components, h0, v0;
+        const char* region;  // for 100x50+27+13
+    };
+    const Kind kinds[] = {{"420", 3, 2, 2, "111x63+16+0"}, {"422", 3, 2, 1, "111x55+16+8"},
+                          {"444", 3, 1, 1, "103x55+24+8"}, {"411", 3, 4, 1, "127x55+0+8"},
+                          {"gray", 1, 2, 2, "103x55+24+8"}};
+    for (const Kind& kind : kinds) {
+        JpegSpec spec;
+        spec.width = 300;
+        spec.height = 200;
+        spec.components = kind.components;
+        spec.hSamp[0] = kind.h0;
+        spec.vSamp[0] = kind.v0;
+        const QString path = root_ + "/in/" + kind.name + ".jpg";
+        WriteBytes(path, EncodeJpeg(spec));
+        const CommandResult result = Run({"--verbose", "-o", Out(), "-r", "100x50+27+13", path});
+        EXPECT_TRUE(result.out.contains(QByteArray(kind.name) + ".jpg " + kind.region))
+            << kind.name << ": " << result.out.toStdString();
+    }
+}
+
+TEST_F(CropToolTest, CtrlCStopsCleanlyInTheMiddleOfALongRun) {
+    for (int i = 0; i < 10; ++i) Photo(QStringLiteral("big%1.jpg").arg(i), 1600, 1200);
+    QStringList arguments{"-j", "1", "-o", Out()};
+    for (int r = 0; r < 50; ++r) {
+        arguments << "-r" << QStringLiteral("%1,%2,%3,%4").arg(r * 7).arg(r * 5).arg(800 + r * 7).arg(700 + r * 5);
+    }
+    arguments << root_ + "/in";
+    QProcess process;
+    process.start(kTool, arguments);
+    ASSERT_TRUE(process.waitForStarted());
+    QElapsedTimer waited;
+    waited.start();
+    while (Outputs().size() < 3 && waited.elapsed() < 60000) QThread::msleep(5);
+    ASSERT_GE(Outputs().size(), 3) << "the run did not start writing";
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 130);
+    const QByteArray summary = process.readAllStandardOutput();
+    EXPECT_TRUE(summary.contains("not done")) << summary.toStdString();
+    const QStringList written = Outputs();
+    EXPECT_LT(written.size(), 500);
+    EXPECT_EQ(written.filter(".part").size(), 0);
+    for (const QString& name : written) {
+        EXPECT_TRUE(DecodeJpeg(ReadBytes(Out() + "/" + name)).ok) << name.toStdString();
+    }
+    const QByteArray count = QByteArray::number(static_cast<int>(written.size())) + " written, 0 failed";
+    EXPECT_TRUE(summary.startsWith(count)) << summary.toStdString();
 }
 
 TEST_F(CropToolTest, ExactRefusesAMovedCornerAndWritesNothingForIt) {

@@ -247,25 +247,38 @@ TEST_F(LosslessCropTest, LeadingExifSuppressesJfifAndGetsTheNewSize) {
     EXPECT_EQ(tiff.mid(52 + 8, 4), QByteArray::fromHex("00000037"));  // 55
 }
 
-TEST_F(LosslessCropTest, ExifAfterJfifIsCopiedUnchanged) {
+// The Exif block gets the true size wherever it stands; only a leading one
+// keeps the library from writing its JFIF header.
+TEST_F(LosslessCropTest, ExifAfterJfifGetsTheNewSizeToo) {
     JpegSpec spec = Spec420(1000, 750);  // the library's JFIF APP0 comes first
     const QByteArray exif = QByteArray("Exif\0\0", 6) + MakeExifTiff(false, 1000, 750);
     spec.markers = {{0xE1, exif}};
     const QString source = Write("src.jpg", EncodeJpeg(spec));
     const auto markers = ReadMarkers(CropTo(source, 20, 37, 100, 50));
     ASSERT_EQ(Codes(markers), (std::vector<int>{0xE0, 0xE1}));
-    EXPECT_EQ(markers[1].data, exif);
+    const QByteArray tiff = markers[1].data.mid(6);
+    EXPECT_EQ(tiff.mid(40 + 8, 4), QByteArray::fromHex("68000000"));  // 104, little-endian
+    EXPECT_EQ(tiff.mid(52 + 8, 4), QByteArray::fromHex("37000000"));  // 55
+    EXPECT_EQ(tiff.size(), exif.size() - 6);
 }
 
-TEST_F(LosslessCropTest, ExifAfterACommentIsCopiedUnchangedAndJfifIsWritten) {
+TEST_F(LosslessCropTest, ExifAfterACommentGetsTheNewSizeAndJfifIsWritten) {
     JpegSpec spec = Spec420(1000, 750);
     spec.writeJfif = false;
-    const QByteArray exif = QByteArray("Exif\0\0", 6) + MakeExifTiff(false, 1000, 750);
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + MakeExifTiff(true, 1000, 750);
     spec.markers = {{0xFE, App("c")}, {0xE1, exif}};
     const QString source = Write("src.jpg", EncodeJpeg(spec));
     const auto markers = ReadMarkers(CropTo(source, 20, 37, 100, 50));
     ASSERT_EQ(Codes(markers), (std::vector<int>{0xE0, 0xFE, 0xE1}));
-    EXPECT_EQ(markers[2].data, exif);
+    EXPECT_EQ(markers[2].data.mid(6 + 40 + 8, 4), QByteArray::fromHex("00000068"));
+}
+
+TEST_F(LosslessCropTest, WholeImageCropLeavesExifAsItWas) {
+    JpegSpec spec = Spec420(64, 48);
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + MakeExifTiff(false, 64, 48);
+    spec.markers = {{0xE1, exif}};
+    const QString source = Write("src.jpg", EncodeJpeg(spec));
+    EXPECT_EQ(ReadMarkers(CropTo(source, 0, 0, 64, 48))[1].data, exif);
 }
 
 TEST_F(LosslessCropTest, CmykKeepsOneAdobeMarker) {

@@ -321,6 +321,73 @@ int RunInChildAsNobody(const std::function<int()>& body) {
     return code == 255 ? -1 : code;
 }
 
+namespace {
+
+// Writes TIFF integers in one byte order.
+class TiffWriter {
+public:
+    explicit TiffWriter(bool bigEndian) : bigEndian_(bigEndian) {}
+    void U16(int v) {
+        const char hi = static_cast<char>((v >> 8) & 0xFF);
+        const char lo = static_cast<char>(v & 0xFF);
+        bytes.append(bigEndian_ ? hi : lo);
+        bytes.append(bigEndian_ ? lo : hi);
+    }
+    void U32(long v) {
+        U16(static_cast<int>(bigEndian_ ? (v >> 16) & 0xFFFF : v & 0xFFFF));
+        U16(static_cast<int>(bigEndian_ ? v & 0xFFFF : (v >> 16) & 0xFFFF));
+    }
+    void Entry(int tag, int type, long count, long value) {
+        U16(tag);
+        U16(type);
+        U32(count);
+        if (type == 3) {
+            U16(static_cast<int>(value));
+            U16(0);
+        } else {
+            U32(value);
+        }
+    }
+    QByteArray bytes;
+
+private:
+    bool bigEndian_;
+};
+
+}  // namespace
+
+QByteArray MakeExifWithThumbnail(bool bigEndian, int width, int height,
+                                 const QByteArray& thumbnail, bool ifd0Size,
+                                 const QByteArray& trailer) {
+    TiffWriter w(bigEndian);
+    w.bytes.append(bigEndian ? "MM" : "II");
+    w.U16(0x2A);
+    w.U32(8);
+    const int ifd0Entries = ifd0Size ? 3 : 1;
+    const long exifIfd = 8 + 2 + ifd0Entries * 12 + 4;
+    const long ifd1 = exifIfd + 2 + 2 * 12 + 4;
+    const long thumbnailAt = ifd1 + 2 + 3 * 12 + 4;
+    w.U16(ifd0Entries);
+    if (ifd0Size) {
+        w.Entry(0x0100, 3, 1, width);
+        w.Entry(0x0101, 4, 1, height);
+    }
+    w.Entry(0x8769, 4, 1, exifIfd);
+    w.U32(ifd1);
+    w.U16(2);
+    w.Entry(0xA002, 3, 1, width);
+    w.Entry(0xA003, 3, 1, height);
+    w.U32(0);
+    w.U16(3);
+    w.Entry(0x0103, 3, 1, 6);  // compression: JPEG
+    w.Entry(0x0201, 4, 1, thumbnailAt);
+    w.Entry(0x0202, 4, 1, thumbnail.size());
+    w.U32(0);
+    w.bytes.append(thumbnail);
+    w.bytes.append(trailer);
+    return w.bytes;
+}
+
 CommandResult RunAsNobody(const QString& program, const QStringList& arguments) {
     QStringList all{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
                     QStringLiteral("--clear-groups"), program};

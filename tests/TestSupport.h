@@ -81,6 +81,14 @@ QByteArray JpegtranCrop(const QString& source, int width, int height, int x, int
 // PixelXDimension and PixelYDimension (as SHORT), plus `extraEntries` more.
 QByteArray MakeExifTiff(bool bigEndian, int width, int height);
 
+// A TIFF structure as cameras write it: IFD0 (ImageWidth SHORT, ImageLength
+// LONG when `ifd0Size`, the Exif IFD pointer), an Exif IFD with
+// PixelXDimension/PixelYDimension, and IFD1 pointing at `thumbnail`. With
+// `trailer` some bytes follow the thumbnail.
+QByteArray MakeExifWithThumbnail(bool bigEndian, int width, int height,
+                                 const QByteArray& thumbnail, bool ifd0Size = true,
+                                 const QByteArray& trailer = {});
+
 // Runs `body` in a forked child as user nobody and returns its result (or -1
 // when the child could not drop privileges or died).
 int RunInChildAsNobody(const std::function<int()>& body);
