@@ -1,5 +1,6 @@
 #include "engine/LosslessCrop.h"
 
+#include "engine/EarlyStop.h"
 #include "engine/JpegErrors.h"
 #include "engine/JpegLimits.h"
 #include "engine/TransformSupport.h"
@@ -28,6 +29,7 @@ struct CropJob {
     std::FILE* sourceFile = nullptr;
     std::int64_t sourceSize = -1;
     jpeg_progress_mgr monitor{};
+    EarlyStop earlyStop;
     bool sourceCreated = false;
     bool destinationCreated = false;
     bool outputOpened = false;
@@ -75,7 +77,9 @@ bool RunCrop(CropJob& job) {
     ApplyJpegLimits(&job.source, job.sourceSize, CropMemoryBytes(job.source, job.options),
                     job.monitor);
     RequestWorkspace(&job.source, job.options);
+    InstallEarlyStop(&job.source, job.earlyStop, job.options.cropY + job.options.cropHeight);
     jvirt_barray_ptr* sourceArrays = jpeg_read_coefficients(&job.source);
+    SettleEarlyStop(job.earlyStop, job.sourceErrors);
     jpeg_copy_critical_parameters(&job.source, &job.destination);
     jvirt_barray_ptr* written =
         AdjustParameters(&job.source, &job.destination, sourceArrays, job.options);

@@ -1,5 +1,6 @@
 #include "engine/LosslessCropMany.h"
 
+#include "engine/EarlyStop.h"
 #include "engine/JpegErrors.h"
 #include "engine/JpegLimits.h"
 #include "engine/TransformSupport.h"
@@ -9,6 +10,7 @@
 #include <QByteArray>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -22,6 +24,8 @@ struct SourceJob {
     std::FILE* file = nullptr;
     std::int64_t fileSize = -1;
     jpeg_progress_mgr monitor{};
+    EarlyStop earlyStop;
+    const std::vector<LosslessCropTarget>* targets = nullptr;
     bool created = false;
     jvirt_barray_ptr* arrays = nullptr;
     QByteArray firstMarkerOriginal;  // restored before each target edits it
@@ -39,6 +43,18 @@ struct TargetJob {
     bool outputOpened = false;
 };
 
+// How far down the picture the usable targets reach.
+JDIMENSION LowestBottom(const jpeg_decompress_struct& info,
+                        const std::vector<LosslessCropTarget>& targets) {
+    JDIMENSION bottom = 0;
+    for (const LosslessCropTarget& t : targets) {
+        if (IsValidCropRequest(info.image_width, info.image_height, t.x, t.y, t.width, t.height)) {
+            bottom = std::max(bottom, t.y + t.height);
+        }
+    }
+    return bottom == 0 ? info.image_height : bottom;
+}
+
 bool ReadSource(SourceJob& job) {
     if (setjmp(job.errors.returnPoint) != 0) return false;
     jpeg_create_decompress(&job.info);
@@ -48,7 +64,9 @@ bool ReadSource(SourceJob& job) {
     jpeg_read_header(&job.info, TRUE);
     // One target's workspace lives at a time, never larger than the source.
     ApplyJpegLimits(&job.info, job.fileSize, 2 * CoefficientBytes(job.info), job.monitor);
+    InstallEarlyStop(&job.info, job.earlyStop, LowestBottom(job.info, *job.targets));
     job.arrays = jpeg_read_coefficients(&job.info);
+    SettleEarlyStop(job.earlyStop, job.errors);
     std::fclose(job.file);
     job.file = nullptr;
     if (job.info.marker_list != nullptr) {
@@ -163,6 +181,7 @@ std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
     auto job = std::make_unique<SourceJob>();
     job->file = OpenCFile(source, "rb");
     job->fileSize = QFileInfo(source).size();
+    job->targets = &targets;
     if (job->file == nullptr) {
         const QString error =
             QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));

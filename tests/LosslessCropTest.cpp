@@ -189,6 +189,19 @@ TEST_F(LosslessCropTest, TruncatedSourceIsStillCropped) {
               1);
 }
 
+TEST_F(LosslessCropTest, StoppingAboveTheBottomIsNoDamage) {
+    JpegSpec spec = Spec420(256, 192);
+    spec.restartRows = 1;
+    const QByteArray original = EncodeJpeg(spec);
+    const QString source = Write("src.jpg", original);
+    LosslessCropResult result;
+    const QByteArray out = CropTo(source, 0, 0, 100, 40, &result);
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.warnings, 0);
+    EXPECT_TRUE(result.firstWarning.isEmpty());
+    EXPECT_EQ(DecodeJpeg(out).pixels, DecodeJpeg(JpegtranCrop(source, 100, 40, 0, 0)).pixels);
+}
+
 TEST_F(LosslessCropTest, DestinationMayBeTheSourceItself) {
     const QString source = Write("same.jpg", EncodeJpeg(Spec420(64, 48)));
     ASSERT_TRUE(LosslessCrop(source, source, 16, 16, 16, 16).ok);
