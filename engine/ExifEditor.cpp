@@ -33,6 +33,7 @@ public:
         return offset >= 0 && length >= 0 && offset <= Size() - length;
     }
     quint32 Get16(qsizetype at) const {
+        if (at < 0 || at > data_.size() - 2) return 0;  // callers check; this keeps reads safe
         const auto a = static_cast<quint8>(data_.constData()[at]);
         const auto b = static_cast<quint8>(data_.constData()[at + 1]);
         return bigEndian_ ? (a << 8) | b : (b << 8) | a;
@@ -43,6 +44,7 @@ public:
         return bigEndian_ ? (first << 16) | second : (second << 16) | first;
     }
     void Put16(qsizetype at, quint32 value) {
+        if (at < 0 || at > data_.size() - 2) return;
         const auto high = static_cast<char>((value >> 8) & 0xFF);
         const auto low = static_cast<char>(value & 0xFF);
         data_[at] = bigEndian_ ? high : low;
