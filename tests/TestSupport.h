@@ -38,7 +38,7 @@ struct JpegSpec {
     std::vector<Marker> markers;  // written right after the library's own markers
 };
 
-// Encodes a deterministic test picture as the spec says.
+// Encodes a deterministic test picture with the given layout.
 QByteArray EncodeJpeg(const JpegSpec& spec);
 
 struct DecodedImage {
