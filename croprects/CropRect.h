@@ -1,22 +1,11 @@
 #pragma once
 
+#include "platform/PixelRect.h"
+
 #include <QString>
 
 #include <cstdint>
 #include <functional>
-
-// A GDI-style rectangle: right and bottom exclusive.
-struct PixelRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool IsEmpty() const { return right <= left || bottom <= top; }
-    friend bool operator==(const PixelRect&, const PixelRect&) = default;
-};
 
 // COLORREF layout: 0x00BBGGRR.
 using ColorRef = std::uint32_t;

@@ -20,12 +20,10 @@ namespace {
 
 std::uint8_t PatternSample(int x, int y, int c, int seed) {
     // Gradients, edges and pseudo-noise so that every block differs.
-    const auto ux = static_cast<unsigned>(x);
-    const auto uy = static_cast<unsigned>(y);
-    const auto uc = static_cast<unsigned>(c);
-    const auto useed = static_cast<unsigned>(seed);
-    const unsigned hash = (ux * 73856093U) ^ (uy * 19349663U) ^ (uc * 83492791U) ^
-                          (useed * 2654435761U);
+    // Unsigned arithmetic: the products wrap instead of overflowing.
+    const auto u = [](int v) { return static_cast<unsigned>(v); };
+    const unsigned hash =
+        (u(x) * 73856093U) ^ (u(y) * 19349663U) ^ (u(c) * 83492791U) ^ (u(seed) * 2654435761U);
     const int base = (x * 3 + y * 2 + c * 60 + seed * 17) % 256;
     const int noise = static_cast<int>(hash % 48) - 24;
     const int edge = ((x / 13 + y / 7) % 2) * 40;

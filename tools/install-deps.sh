@@ -7,6 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   cmake ninja-build g++ pkg-config \
-  qt6-base-dev libjpeg62-turbo-dev libjpeg-turbo-progs \
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n \
+  libjpeg62-turbo-dev libjpeg-turbo-progs \
   libgtest-dev libgmock-dev libstb-dev \
   xvfb xauth fonts-ipafont-gothic fonts-liberation2 >/dev/null

@@ -1,0 +1,35 @@
+#include "app/AppSettings.h"
+
+#include <algorithm>
+
+int ClampJpegQuality(int quality) { return std::clamp(quality, 1, 100); }
+
+int JpegQualityFromStore(int stored) {
+    return stored == 0 ? kDefaultJpegQuality : ClampJpegQuality(stored);
+}
+
+AppSettings LoadAppSettings(const CSettingsStore& store) {
+    const auto read = [&store](const char* section, const char* entry) {
+        return store.GetProfileInt(QString::fromLatin1(section), QString::fromLatin1(entry), 0);
+    };
+    AppSettings settings;
+    settings.notFirst = read(kSectionApp, kEntryNotFirst);
+    settings.jpegQuality = JpegQualityFromStore(read(kSectionParam, kEntryJpegQuality));
+    settings.recompress = read(kSectionParam, kEntryRecompress);
+    return settings;
+}
+
+bool SaveAppSettings(CSettingsStore& store, AppSettings& settings) {
+    settings.jpegQuality = ClampJpegQuality(settings.jpegQuality);
+    bool ok = true;
+    // Every value is written even when an earlier one failed.
+    const auto write = [&store, &ok](const char* section, const char* entry, int value) {
+        ok = store.WriteProfileInt(QString::fromLatin1(section), QString::fromLatin1(entry),
+                                   value) &&
+             ok;
+    };
+    write(kSectionApp, kEntryNotFirst, settings.notFirst);
+    write(kSectionParam, kEntryJpegQuality, settings.jpegQuality);
+    write(kSectionParam, kEntryRecompress, settings.recompress);
+    return ok;
+}

@@ -1,0 +1,93 @@
+#include "app/PelmoraApp.h"
+
+#include "platform/FileVersion.h"
+#include "platform/Language.h"
+#include "platform/PlatformUi.h"
+#include "platform/WindowUtils.h"
+#include "platform/WorkArea.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <cstdio>
+
+namespace {
+
+CPelmoraApp* g_instance = nullptr;
+
+}  // namespace
+
+CPelmoraApp::CPelmoraApp() { g_instance = this; }
+
+CPelmoraApp::~CPelmoraApp() {
+    if (g_instance == this) g_instance = nullptr;
+}
+
+CPelmoraApp* CPelmoraApp::Instance() { return g_instance; }
+
+bool CPelmoraApp::InitInstance() {
+    SetUpPlatformUi();
+    appName = ApplicationName();
+    QCoreApplication::setApplicationName(appName);
+    if (!BecomeTheOnlyCopy()) return false;
+    QCoreApplication::setOrganizationName(CompanyName());
+    LoadSettings();
+    GetFileVersion(QCoreApplication::applicationFilePath(), &fileVersionMS, &fileVersionLS);
+    CreateMainWindow();
+    // The first start is complete once the window stands.
+    settings.notFirst = 1;
+    return true;
+}
+
+int CPelmoraApp::ExitInstance() {
+    // Only a copy that loaded the settings may write them back.
+    if (settingsLoaded_) SaveSettings();
+    mainWindow_.reset();
+    marker_.reset();
+    return 0;
+}
+
+int CPelmoraApp::Run() {
+    if (!InitInstance()) return 0;
+    QApplication::exec();
+    return ExitInstance();
+}
+
+void CPelmoraApp::LoadSettings() {
+    settings = LoadAppSettings(CSettingsStore(CompanyName(), appName));
+    settingsLoaded_ = true;
+}
+
+void CPelmoraApp::SaveSettings() {
+    CSettingsStore store(CompanyName(), appName);
+    SaveAppSettings(store, settings);
+}
+
+bool CPelmoraApp::BecomeTheOnlyCopy() {
+    marker_ = std::make_unique<CInstanceMarker>(appName);
+    switch (marker_->Acquire()) {
+        case CInstanceMarker::Result::kAcquired:
+            marker_->ListenForRaise([name = appName] { RaiseWindowTitled(name); });
+            return true;
+        case CInstanceMarker::Result::kAlreadyRunning:
+            // The other copy may not have a window yet; either way this one
+            // ends without a word.
+            CInstanceMarker::AskToRaise(appName);
+            break;
+        case CInstanceMarker::Result::kFailed:
+            std::fprintf(stderr, "pelmora: cannot create %s\n",
+                         qPrintable(CInstanceMarker::LockPath(appName)));
+            break;
+    }
+    marker_.reset();
+    return false;
+}
+
+void CPelmoraApp::CreateMainWindow() {
+    mainWindow_ = std::make_unique<QWidget>();
+    mainWindow_->setWindowTitle(appName);
+    const PixelRect place = CenterInWorkArea(kFrameWidth, kFrameHeight);
+    mainWindow_->setGeometry(place.left, place.top, place.Width(), place.Height());
+    mainWindow_->show();
+    mainWindow_->repaint();
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+// The folder chooser: a modal dialog owned by `owner`, with `prompt` shown
+// above the folder tree. Only existing folders of the file system can be
+// chosen. Returns 1 and sets `folder` (native separators, no trailing
+// separator except for the root) when the user chose one; returns 0 and
+// leaves `folder` alone otherwise.
+
+#include <QString>
+
+class QWidget;
+
+int BrowseForFolder(QWidget* owner, const QString& prompt, QString& folder);
+
+// Object name of the prompt label inside the chooser, for whoever drives it.
+inline constexpr char kBrowsePromptName[] = "browsePrompt";

@@ -1,0 +1,17 @@
+#include "platform/MessageBoxes.h"
+
+#include "platform/Language.h"
+
+#include <QMessageBox>
+
+void ShowNotice(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Information, ApplicationName(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool AskQuestion(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, ApplicationName(), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+// What the widget programs set up once, after the application object exists
+// and before any window: the platform's own texts (buttons of message boxes,
+// the folder chooser) in the language of the program's texts, and a
+// Japanese gothic font for the face the program's texts ask for.
+
+void SetUpPlatformUi();
+
+// The face that Japanese texts are drawn in, and the one standing in for it.
+inline constexpr char16_t kJapaneseFace[] = u"ＭＳ ゴシック";
+inline constexpr char kJapaneseFaceSubstitute[] = "IPAGothic";
