@@ -3,6 +3,8 @@
 // Every picture is drawn from the palette below, so the look can change in
 // one place. The output is committed; run this again after changing it.
 
+#include "ButtonSheets.h"
+
 #include <QColor>
 #include <QDir>
 #include <QGuiApplication>
@@ -95,6 +97,17 @@ int main(int argc, char** argv) {
     const QDir root(QString::fromLocal8Bit(argv[1]));
     const Picture pictures[] = {
         {"cursors/11105.png", MoveCursor},
+        {"bitmaps/131.png", [] { return CaptionStrip(true); }},
+        {"bitmaps/158.png", [] { return CaptionStrip(false); }},
+        {"bitmaps/132.png", [] { return RectangleButtonsSheet(SheetLanguage::kJapanese); }},
+        {"bitmaps/157.png", [] { return RectangleButtonsSheet(SheetLanguage::kEnglish); }},
+        {"bitmaps/133.png", [] { return CropButtonsSheet(SheetLanguage::kJapanese); }},
+        {"bitmaps/155.png", [] { return CropButtonsSheet(SheetLanguage::kEnglish); }},
+        {"bitmaps/134.png", [] { return RemoveButtonsSheet(SheetLanguage::kJapanese); }},
+        {"bitmaps/156.png", [] { return RemoveButtonsSheet(SheetLanguage::kEnglish); }},
+        {"bitmaps/135.png", StepButtonsSheet},
+        {"bitmaps/136.png", CaptionIconsSheet},
+        {"bitmaps/219.png", CornerMark},
     };
     int failures = 0;
     for (const Picture& picture : pictures) {
