@@ -11,10 +11,6 @@ struct Plane {
     int width = 0;
     int height = 0;
     std::vector<float> samples;
-    float At(int x, int y) const {
-        return samples[static_cast<std::size_t>(std::min(y, height - 1)) * width +
-                       std::min(x, width - 1)];
-    }
 };
 
 // Orthonormal inverse DCT basis for `scale` points from the lowest `scale`
@@ -31,28 +27,51 @@ std::vector<float> Basis(int scale) {
     return basis;
 }
 
-// Reduces one dequantized 8 x 8 block to scale x scale samples.
-void ReduceBlock(const JCOEF* block, const UINT16* quant, int scale,
-                 const std::vector<float>& basis, float* out, int outStride) {
-    const float gain = static_cast<float>(scale) / DCTSIZE;
-    float coefficients[DCTSIZE2];
-    for (int v = 0; v < scale; ++v) {
-        for (int u = 0; u < scale; ++u) {
-            coefficients[v * scale + u] = gain * block[v * DCTSIZE + u] * quant[v * DCTSIZE + u];
+// Reduces one dequantized 8 x 8 block to kScale x kScale samples (a fixed
+// size, so the compiler unrolls the little products).
+template <int kScale>
+void ReduceBlockTo(const JCOEF* block, const UINT16* quant, const float* basis, float* out,
+                   int outStride) {
+    constexpr float kGain = static_cast<float>(kScale) / DCTSIZE;
+    float coefficients[kScale][kScale];
+    for (int v = 0; v < kScale; ++v) {
+        for (int u = 0; u < kScale; ++u) {
+            coefficients[v][u] = kGain * block[v * DCTSIZE + u] * quant[v * DCTSIZE + u];
         }
     }
-    for (int y = 0; y < scale; ++y) {
-        for (int x = 0; x < scale; ++x) {
+    // Rows first, then columns: the separable inverse transform.
+    float rows[kScale][kScale];
+    for (int v = 0; v < kScale; ++v) {
+        for (int x = 0; x < kScale; ++x) {
             float sum = 0.0F;
-            for (int v = 0; v < scale; ++v) {
-                for (int u = 0; u < scale; ++u) {
-                    sum += basis[static_cast<std::size_t>(y * scale + v)] *
-                           basis[static_cast<std::size_t>(x * scale + u)] *
-                           coefficients[v * scale + u];
-                }
-            }
+            for (int u = 0; u < kScale; ++u) sum += basis[x * kScale + u] * coefficients[v][u];
+            rows[v][x] = sum;
+        }
+    }
+    for (int y = 0; y < kScale; ++y) {
+        for (int x = 0; x < kScale; ++x) {
+            float sum = 0.0F;
+            for (int v = 0; v < kScale; ++v) sum += basis[y * kScale + v] * rows[v][x];
             out[y * outStride + x] = sum + 128.0F;
         }
+    }
+}
+
+void ReduceBlock(const JCOEF* block, const UINT16* quant, int scale,
+                 const std::vector<float>& basis, float* out, int outStride) {
+    switch (scale) {
+        case 1:  // the block's mean: its DC term
+            out[0] = static_cast<float>(block[0] * quant[0]) / DCTSIZE + 128.0F;
+            return;
+        case 2:
+            ReduceBlockTo<2>(block, quant, basis.data(), out, outStride);
+            return;
+        case 4:
+            ReduceBlockTo<4>(block, quant, basis.data(), out, outStride);
+            return;
+        default:
+            ReduceBlockTo<8>(block, quant, basis.data(), out, outStride);
+            return;
     }
 }
 
@@ -112,28 +131,48 @@ QImage PictureFromCoefficients(j_decompress_ptr source, jvirt_barray_ptr* arrays
     const int height = static_cast<int>((options.outputHeight * scale + DCTSIZE - 1) / DCTSIZE);
     QImage picture(width, height, QImage::Format_RGB888);
     if (picture.isNull()) return {};
-    const int hMax = options.maxHSamp;
-    const int vMax = options.maxVSamp;
+    // Where each output pixel reads each component's plane.
+    std::vector<std::vector<int>> columns(static_cast<std::size_t>(components));
+    std::vector<std::vector<int>> rows(static_cast<std::size_t>(components));
+    for (int ci = 0; ci < components; ++ci) {
+        const jpeg_component_info& c = source->comp_info[ci];
+        const int h = components == 1 ? 1 : c.h_samp_factor;
+        const int v = components == 1 ? 1 : c.v_samp_factor;
+        const Plane& plane = planes[static_cast<std::size_t>(ci)];
+        for (int x = 0; x < width; ++x) {
+            columns[static_cast<std::size_t>(ci)].push_back(
+                std::min(x * h / options.maxHSamp, plane.width - 1));
+        }
+        for (int y = 0; y < height; ++y) {
+            rows[static_cast<std::size_t>(ci)].push_back(
+                std::min(y * v / options.maxVSamp, plane.height - 1));
+        }
+    }
     for (int y = 0; y < height; ++y) {
         uchar* out = picture.scanLine(y);
-        for (int x = 0; x < width; ++x, out += 3) {
-            float sample[3];
-            for (int ci = 0; ci < components; ++ci) {
-                const jpeg_component_info& c = source->comp_info[ci];
-                const int h = components == 1 ? 1 : c.h_samp_factor;
-                const int v = components == 1 ? 1 : c.v_samp_factor;
-                sample[ci] = planes[static_cast<std::size_t>(ci)].At(x * h / hMax, y * v / vMax);
+        const float* line[3] = {};
+        const int* column[3] = {};
+        for (int ci = 0; ci < components; ++ci) {
+            const auto c = static_cast<std::size_t>(ci);
+            line[ci] = planes[c].samples.data() +
+                       static_cast<std::size_t>(rows[c][static_cast<std::size_t>(y)]) *
+                           static_cast<std::size_t>(planes[c].width);
+            column[ci] = columns[c].data();
+        }
+        if (components == 1) {
+            for (int x = 0; x < width; ++x, out += 3) out[0] = out[1] = out[2] = Clamp(line[0][column[0][x]]);
+        } else if (space == JCS_RGB) {
+            for (int x = 0; x < width; ++x, out += 3) {
+                for (int c = 0; c < 3; ++c) out[c] = Clamp(line[c][column[c][x]]);
             }
-            if (components == 1) {
-                out[0] = out[1] = out[2] = Clamp(sample[0]);
-            } else if (space == JCS_RGB) {
-                for (int c = 0; c < 3; ++c) out[c] = Clamp(sample[c]);
-            } else {
-                const float cb = sample[1] - 128.0F;
-                const float cr = sample[2] - 128.0F;
-                out[0] = Clamp(sample[0] + 1.402F * cr);
-                out[1] = Clamp(sample[0] - 0.344136F * cb - 0.714136F * cr);
-                out[2] = Clamp(sample[0] + 1.772F * cb);
+        } else {
+            for (int x = 0; x < width; ++x, out += 3) {
+                const float luma = line[0][column[0][x]];
+                const float cb = line[1][column[1][x]] - 128.0F;
+                const float cr = line[2][column[2][x]] - 128.0F;
+                out[0] = Clamp(luma + 1.402F * cr);
+                out[1] = Clamp(luma - 0.344136F * cb - 0.714136F * cr);
+                out[2] = Clamp(luma + 1.772F * cb);
             }
         }
     }

@@ -25,7 +25,13 @@ QByteArray ThumbnailBytes(const QImage& picture, int longestSide) {
     int width = picture.width();
     int height = picture.height();
     FitSize(width, height, longestSide, longestSide);
-    return EncodeJpegBytes(ResampleCubic(picture, width, height), kThumbnailQuality);
+    // The picture is small and already smooth (block means or a reduced
+    // transform): plain area averaging is enough for a preview this size.
+    const QImage fitted =
+        picture.size() == QSize(width, height)
+            ? picture
+            : picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return EncodeJpegBytes(fitted, kThumbnailQuality);
 }
 
 }  // namespace
