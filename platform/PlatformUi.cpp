@@ -18,3 +18,10 @@ void SetUpPlatformUi() {
         QCoreApplication::installTranslator(translator);
     }
 }
+
+QFont DialogFont() {
+    QFont font(IsJapaneseLanguage() ? QString::fromUtf16(kJapaneseFace)
+                                    : QString::fromLatin1(kLatinFace));
+    font.setPixelSize(kDialogFontPixels);
+    return font;
+}

@@ -11,15 +11,6 @@ namespace {
 
 using namespace testing_support;
 
-CCropRect PixelRectangle(double l, double t, double r, double b) {
-    CCropRect rect;
-    rect.left = l;
-    rect.top = t;
-    rect.right = r;
-    rect.bottom = b;
-    return rect;
-}
-
 class BatchPlanTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -88,6 +88,9 @@ void ModalScript::Poll() {
     if (modal == nullptr || modal == last_ || answered_ >= static_cast<int>(answers_.size())) {
         return;
     }
+    // A progress window is modal while its operation runs, and only the
+    // operation ends it.
+    if (modal->inherits("CProgressDlg")) return;
     last_ = modal;
     // Answered from the event loop, not from this timer: an answer may open
     // another modal window, and a timer does not fire inside its own handler.

@@ -71,6 +71,7 @@ private:
 
 // Answers modal windows as they come up, one answer each, in order. An
 // answer gets the window and must close it. Unused answers are counted.
+// Progress windows are passed over: their operation closes them.
 class ModalScript {
 public:
     using Answer = std::function<void(QWidget*)>;

@@ -222,6 +222,15 @@ std::vector<JpegSpec::Marker> ReadMarkers(const QByteArray& jpeg) {
     return markers;
 }
 
+CCropRect PixelRectangle(double left, double top, double right, double bottom) {
+    CCropRect rect;
+    rect.left = left;
+    rect.top = top;
+    rect.right = right;
+    rect.bottom = bottom;
+    return rect;
+}
+
 QByteArray ReadBytes(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};

@@ -4,6 +4,8 @@
 // chosen sampling, colour space, progression, restarts and markers; raw
 // decoding for pixel comparisons; external oracle commands.
 
+#include "croprects/CropRect.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -63,6 +65,9 @@ Coefficients ReadCoefficients(const QByteArray& jpeg);
 
 // The markers of a file in order: code and data (without the length bytes).
 std::vector<JpegSpec::Marker> ReadMarkers(const QByteArray& jpeg);
+
+// A pixel crop rectangle (right and bottom exclusive).
+CCropRect PixelRectangle(double left, double top, double right, double bottom);
 
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);

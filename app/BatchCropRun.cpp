@@ -1,0 +1,116 @@
+#include "app/BatchCropRun.h"
+
+#include "engine/ProgressDlg.h"
+#include "platform/BrowseForFolder.h"
+#include "platform/MessageBoxes.h"
+#include "platform/StringTable.h"
+
+#include <QEventLoop>
+
+#include <algorithm>
+#include <climits>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+CBatchCropRun::CBatchCropRun(QWidget* view) : view_(view), chooseFolder_(&BrowseForFolder) {}
+
+BatchRunSummary CBatchCropRun::OnCropSelected(const BatchRunInput& input) {
+    if (input.images.empty()) {
+        ShowNotice(view_, LangString(129, 146));
+        return {};
+    }
+    if (ChosenImages(input, false).empty()) {
+        ShowNotice(view_, LangString(132, 147));
+        return {};
+    }
+    return CropImages(input, false);
+}
+
+BatchRunSummary CBatchCropRun::OnCropAll(const BatchRunInput& input) {
+    if (input.images.empty()) {
+        ShowNotice(view_, LangString(129, 146));
+        return {};
+    }
+    return CropImages(input, true);
+}
+
+BatchRunSummary CBatchCropRun::CropImages(const BatchRunInput& input, bool allImages) {
+    QString folder;
+    if (chooseFolder_(view_, LangString(141, 144), folder) == 0) return {};
+    const BatchRunSummary summary = RunWithProgress(input, ChosenImages(input, allImages), folder);
+    ShowNotice(view_, CompletionMessage(summary));
+    return summary;
+}
+
+// Plans and crops on a worker thread while this thread runs an event loop:
+// the progress window over the view is window-modal, so the view keeps
+// painting and takes no input. Finished pairs queue up in a mailbox that
+// this thread empties, in the order they finished; a wake-up that arrives
+// while a step's paint pump is running leaves the emptying to the loop
+// already at work, so steps never nest and always go up.
+BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
+                                               const std::vector<int>& chosen,
+                                               const QString& folder) {
+    BatchRunSummary summary;
+    summary.started = true;
+    const long long pairs =
+        static_cast<long long>(chosen.size()) * static_cast<long long>(input.rects.size());
+    summary.total = static_cast<int>(std::min<long long>(pairs, INT_MAX));
+
+    CProgressDlg progress(view_, summary.total);
+    BatchPlan plan;
+    std::vector<std::pair<std::size_t, CropOutcome>> finished;
+    std::mutex mailLock;
+    std::deque<std::pair<std::size_t, CropOutcome>> mail;
+    bool emptying = false;
+    const auto emptyMailbox = [&] {
+        if (emptying) return;
+        emptying = true;
+        for (;;) {
+            std::unique_lock<std::mutex> guard(mailLock);
+            if (mail.empty()) break;
+            finished.push_back(std::move(mail.front()));
+            mail.pop_front();
+            guard.unlock();
+            const int done = ++summary.steps;
+            summary.lastStep = done;
+            progress.Step(done);
+            if (observeStep_) observeStep_(progress, done);
+        }
+        emptying = false;
+    };
+
+    QEventLoop loop;
+    QObject receiver;  // lives on this thread: queued calls run here
+    const int jobs = Jobs();
+    {
+        const std::jthread worker([&] {
+            plan = PlanBatch(input.images, chosen, input.rects, folder, input.settings);
+            RunCropPairs(plan.pairs, input.settings, jobs,
+                         [&](std::size_t index, const CropOutcome& outcome) {
+                             {
+                                 const std::lock_guard<std::mutex> guard(mailLock);
+                                 mail.emplace_back(index, outcome);
+                             }
+                             QMetaObject::invokeMethod(&receiver, emptyMailbox,
+                                                       Qt::QueuedConnection);
+                         });
+            QMetaObject::invokeMethod(&receiver, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        });
+        loop.exec();
+    }  // the worker has ended: `plan` is complete and this thread's alone
+    emptyMailbox();  // anything left when the loop was ended from outside
+
+    std::vector<CropOutcome> outcomes(plan.pairs.size());
+    for (CropOutcome& outcome : outcomes) outcome.notDone = true;
+    for (auto& [index, outcome] : finished) outcomes[index] = std::move(outcome);
+    TallyOutcomes(plan, outcomes, summary);
+    return summary;
+}
+
+int CBatchCropRun::Jobs() const {
+    if (jobs_ > 0) return jobs_;
+    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+}

@@ -1,0 +1,72 @@
+#include "croprects/QualityDlg.h"
+
+#include "platform/DialogUnits.h"
+#include "platform/Language.h"
+#include "platform/PlatformUi.h"
+#include "platform/StringTable.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+namespace {
+
+QLabel* AddLabel(QWidget* parent, const QString& text, Qt::Alignment alignment, const QRect& at) {
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    label->setGeometry(at);
+    return label;
+}
+
+QPushButton* AddButton(QWidget* parent, const QString& text, const QRect& at) {
+    auto* button = new QPushButton(text, parent);
+    button->setGeometry(at);
+    return button;
+}
+
+}  // namespace
+
+CQualityDlg::CQualityDlg(int templateId, int& setting, QWidget* parent)
+    : QDialog(parent), setting_(setting), quality_(setting) {
+    setWindowTitle(DialogText(templateId, 0));
+    setFont(DialogFont());
+    setFixedSize(DialogGeometry(0, 0, kWidthUnits, kHeightUnits).size());
+
+    QPushButton* ok = AddButton(this, DialogText(templateId, 1), DialogGeometry(52, 40, 50, 14));
+    QPushButton* cancel =
+        AddButton(this, DialogText(templateId, 2), DialogGeometry(127, 40, 50, 14));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    readout_ = AddLabel(this, QString::number(quality_), Qt::AlignHCenter,
+                        DialogGeometry(91, 8, 46, 8));
+    readout_->setObjectName(QString::fromLatin1(kQualityReadoutName));
+    AddLabel(this, QString::number(kMinQuality), Qt::AlignRight, DialogGeometry(10, 22, 10, 8));
+    AddLabel(this, QString::number(kMaxQuality), Qt::AlignLeft, DialogGeometry(204, 22, 14, 8));
+
+    trackbar_ = new QSlider(Qt::Horizontal, this);
+    trackbar_->setObjectName(QString::fromLatin1(kQualityTrackbarName));
+    trackbar_->setTickPosition(QSlider::NoTicks);
+    trackbar_->setGeometry(DialogGeometry(26, 18, 177, 16));
+    trackbar_->setRange(kMinQuality, kMaxQuality);
+    trackbar_->setValue(quality_);
+    // Dragging the thumb, and letting it go, are the only ways to a value.
+    connect(trackbar_, &QSlider::sliderMoved, this, [this](int position) { TakeThumb(position); });
+    connect(trackbar_, &QSlider::sliderReleased, this,
+            [this] { TakeThumb(trackbar_->sliderPosition()); });
+}
+
+int CQualityDlg::LanguageTemplate() {
+    return IsJapaneseLanguage() ? kJapaneseTemplate : kEnglishTemplate;
+}
+
+void CQualityDlg::TakeThumb(int position) {
+    quality_ = position;
+    readout_->setText(QString::number(quality_));
+}
+
+void CQualityDlg::accept() {
+    setting_ = quality_;
+    QDialog::accept();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+// The JPEG quality dialog: a slider from 1 to 100 and a read-out of the
+// value. Only dragging the thumb changes the value; arrow keys and clicks
+// beside the thumb move it without changing what OK stores.
+
+#include <QDialog>
+
+class QLabel;
+class QSlider;
+
+class CQualityDlg : public QDialog {
+public:
+    // Edits `setting`, the program's JPEG quality held by its application
+    // object: OK stores the value shown, Cancel leaves it untouched. The
+    // setting must outlive the dialog.
+    CQualityDlg(int templateId, int& setting, QWidget* parent = nullptr);
+
+    // 141 under the Japanese language rule, 1502 otherwise.
+    static int LanguageTemplate();
+
+    int Quality() const { return quality_; }
+
+    void accept() override;
+
+    static constexpr int kJapaneseTemplate = 141;
+    static constexpr int kEnglishTemplate = 1502;
+    static constexpr int kTrackbarControl = 1026;
+    static constexpr int kReadoutControl = 1028;
+    static constexpr int kMinQuality = 1;
+    static constexpr int kMaxQuality = 100;
+    // The template's size in dialog units.
+    static constexpr int kWidthUnits = 229;
+    static constexpr int kHeightUnits = 62;
+
+private:
+    // The thumb was dragged to, or let go at, `position`.
+    void TakeThumb(int position);
+
+    int& setting_;
+    int quality_ = 0;
+    QSlider* trackbar_ = nullptr;
+    QLabel* readout_ = nullptr;
+};
+
+// Object names of the slider and the read-out, for whoever drives the dialog.
+inline constexpr char kQualityTrackbarName[] = "1026";
+inline constexpr char kQualityReadoutName[] = "1028";
