@@ -47,7 +47,7 @@ std::vector<ImageTask> GroupByImage(const std::vector<CropPair>& pairs) {
 }
 
 CropOutcome FromLossless(const LosslessCropResult& result) {
-    return {result.ok, result.error, result.written, result.warnings};
+    return {result.ok, result.error, result.written, result.warnings, result.firstWarning};
 }
 
 // Crops every pair of one image, decoding the source once.
@@ -92,6 +92,8 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
         CropOutcome& outcome = outcomes[runnable[i]];
         outcome.ok = results[i].ok;
         outcome.error = results[i].error;
+        outcome.warnings = results[i].warnings;
+        outcome.firstWarning = results[i].firstWarning;
         if (outcome.ok) outcome.written = pairs[task.first + runnable[i]].region;
     }
     return outcomes;

@@ -50,7 +50,8 @@ struct CropOutcome {
     bool ok = false;
     QString error;
     PixelRect written;  // the source region actually written
-    int warnings = 0;
+    int warnings = 0;   // libjpeg's warnings about the source (damaged data); not failures
+    QString firstWarning;
 };
 
 // Plans `chosen` images (indices into `images`, in collection order) by every

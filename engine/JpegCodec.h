@@ -16,6 +16,8 @@ struct DecodedJpeg {
     int fullWidth = 0;
     int fullHeight = 0;
     QString error;
+    int warnings = 0;      // libjpeg warnings (corrupt data and the like); not failures
+    QString firstWarning;  // the first of them
 };
 
 // True when the bytes start like a JPEG file.

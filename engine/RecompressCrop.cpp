@@ -25,6 +25,8 @@ RecompressCropResult RecompressCrop(const QString& source, const QString& destin
     if (SourceIsJpeg(source)) {
         DecodedJpeg decoded = DecodeJpegRegion(source, rect);
         result.error = decoded.error;
+        result.warnings = decoded.warnings;
+        result.firstWarning = decoded.firstWarning;
         cut = std::move(decoded.image);
     } else {
         CImg whole;

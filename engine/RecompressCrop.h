@@ -8,6 +8,8 @@
 struct RecompressCropResult {
     bool ok = false;
     QString error;
+    int warnings = 0;      // libjpeg warnings while decoding the source; not failures
+    QString firstWarning;  // the first of them
 };
 
 // Cuts `rect` out of the picture at `source` to the exact pixel and saves it

@@ -26,6 +26,8 @@ struct DecodedArea {
     QImage pixels;
     PixelRect bounds;
     QString error;
+    int warnings = 0;
+    QString firstWarning;
 };
 
 DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTarget>& targets) {
@@ -63,6 +65,8 @@ DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTa
     if (isJpeg) {
         DecodedJpeg decoded = DecodeJpegRegion(source, area.bounds);
         area.error = decoded.error;
+        area.warnings = decoded.warnings;
+        area.firstWarning = decoded.firstWarning;
         area.pixels = std::move(decoded.image);
     } else {
         area.pixels = whole.Image().copy(area.bounds.left, area.bounds.top, area.bounds.Width(),
@@ -99,6 +103,8 @@ std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
         const QImage cut = area.pixels.copy(r.left - area.bounds.left, r.top - area.bounds.top,
                                             r.Width(), r.Height());
         RecompressCropResult result;
+        result.warnings = area.warnings;
+        result.firstWarning = area.firstWarning;
         result.ok = EncodeJpegFile(cut, target.destination, quality, existing, &result.error);
         results.push_back(std::move(result));
     }
