@@ -255,6 +255,12 @@ QByteArray MakeHeaderOnlyJpeg(int width, int height, int sofMarker, int precisio
     return jpeg;
 }
 
+QByteArray OnePixelGif() {
+    return QByteArray::fromHex(
+        "474946383961010001008000" "00ffffff000000" "21f90401000000" "00"
+        "2c00000000010001000002024401003b");
+}
+
 std::vector<qsizetype> ScanOffsets(const QByteArray& jpeg) {
     std::vector<qsizetype> offsets;
     const auto* data = reinterpret_cast<const unsigned char*>(jpeg.constData());

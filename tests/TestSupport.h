@@ -71,6 +71,9 @@ std::vector<JpegSpec::Marker> ReadMarkers(const QByteArray& jpeg);
 // libjpeg cannot encode (12-bit, lossless) or what no one should.
 QByteArray MakeHeaderOnlyJpeg(int width, int height, int sofMarker = 0xC0, int precision = 8);
 
+// A 1 x 1 GIF with one transparent pixel (Qt has no GIF writer).
+QByteArray OnePixelGif();
+
 // Byte offsets of every SOS marker of a file, in order.
 std::vector<qsizetype> ScanOffsets(const QByteArray& jpeg);
 
