@@ -80,8 +80,9 @@ QByteArray ExifPointingOutside(bool big) {
 QByteArray ExifLoopingBack(bool big) {
     return Tiff(big).U16(0x2A).U32(8).U16(1).Entry(kExifIfd, kLong, 1, 8).U32(8).Marker();
 }
-// Both IFDs claim 65535 entries and the dimensions claim 4294967295 values.
-QByteArray ExifClaimingBillions(bool big) {
+// Both IFDs claim 65535 entries; the dimension entries hold `count` values.
+QByteArray ExifWithHugeIfds(bool big, std::uint32_t count, std::uint32_t width,
+                            std::uint32_t height) {
     return Tiff(big)
         .U16(0x2A)
         .U32(8)
@@ -89,10 +90,11 @@ QByteArray ExifClaimingBillions(bool big) {
         .Entry(kExifIfd, kLong, 1, 26)
         .U32(0)
         .U16(0xFFFF)
-        .Entry(kPixelX, kLong, 0xFFFFFFFF, 64)
-        .Entry(kPixelY, kLong, 0xFFFFFFFF, 48)
+        .Entry(kPixelX, kLong, count, width)
+        .Entry(kPixelY, kLong, count, height)
         .Marker();
 }
+QByteArray ExifClaimingBillions(bool big) { return ExifWithHugeIfds(big, 0xFFFFFFFF, 64, 48); }
 
 QByteArray PhotoWithMarker(int code, const QByteArray& data) {
     JpegSpec spec;
@@ -369,17 +371,7 @@ TEST_F(HostileInputOutputTest, MalformedExifIsCopiedAsItIs) {
         const QByteArray written = ReadMarkers(ReadBytes(Out("a.jpg"))).front().data;
         ASSERT_EQ(written.size(), billions.size());
         // Each dimension entry becomes one LONG holding the new size.
-        const QByteArray expected = Tiff(big)
-                                        .U16(0x2A)
-                                        .U32(8)
-                                        .U16(0xFFFF)
-                                        .Entry(kExifIfd, kLong, 1, 26)
-                                        .U32(0)
-                                        .U16(0xFFFF)
-                                        .Entry(kPixelX, kLong, 1, 20)
-                                        .Entry(kPixelY, kLong, 1, 10)
-                                        .Marker();
-        EXPECT_EQ(written.toHex(), expected.toHex());
+        EXPECT_EQ(written.toHex(), ExifWithHugeIfds(big, 1, 20, 10).toHex());
     }
 }
 

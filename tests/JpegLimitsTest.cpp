@@ -110,6 +110,15 @@ QByteArray WithRepeatedLastScan(int scans) {
     return out.append("\xFF\xD9", 2);
 }
 
+// The first half of a 256 x 256 photo's bytes.
+QByteArray HalfAPhoto() {
+    JpegSpec spec;
+    spec.width = 256;
+    spec.height = 256;
+    const QByteArray whole = EncodeJpeg(spec);
+    return whole.left(whole.size() / 2);
+}
+
 TEST_F(JpegLimitsTest, HeaderOnlyFileClaimingAHugePictureIsRefusedWithoutAllocating) {
     const QByteArray header = MakeHeaderOnlyJpeg(65000, 65000);
     ASSERT_LT(header.size(), 1024);
@@ -174,11 +183,7 @@ TEST_F(JpegLimitsTest, TooManyScansAreStoppedAndTheCapCanBeRaised) {
 }
 
 TEST_F(JpegLimitsTest, TruncatedPhotoStillCropsWithWarnings) {
-    JpegSpec spec;
-    spec.width = 256;
-    spec.height = 256;
-    const QByteArray whole = EncodeJpeg(spec);
-    const QString path = Write(QStringLiteral("half.jpg"), whole.left(whole.size() / 2));
+    const QString path = Write(QStringLiteral("half.jpg"), HalfAPhoto());
 
     EXPECT_EQ(LosslessCropFile(path.toLocal8Bit().constData(),
                                Out("file.jpg").toLocal8Bit().constData(), 16, 200, 64, 48),
@@ -237,11 +242,7 @@ TEST_F(CropToolLimitsTest, MaxMemoryOptionSetsTheCeiling) {
 }
 
 TEST_F(CropToolLimitsTest, DamagedPhotoIsReportedOnceAndStillWritten) {
-    JpegSpec spec;
-    spec.width = 256;
-    spec.height = 256;
-    const QByteArray whole = EncodeJpeg(spec);
-    const QString path = Write(QStringLiteral("half.jpg"), whole.left(whole.size() / 2));
+    const QString path = Write(QStringLiteral("half.jpg"), HalfAPhoto());
     for (const char* mode : {"lossless", "recompress"}) {
         SCOPED_TRACE(mode);
         const CommandResult result =
