@@ -52,6 +52,8 @@ JT=$(peak jpegtran -crop "${W}x${H}+${X}+${Y}" -copy all -outfile "$OUT/crop/jpe
 PC=$(peak "$TOOL" --quiet -j 1 -o "$OUT/crop" -r "${W}x${H}+${X}+${Y}" "$PHOTO")
 echo "photo: $PHOTO ($(wc -c < "$PHOTO") bytes, ${SIDE}x${SIDE}), rectangle ${W}x${H}+${X}+${Y}"
 echo "peak kB: jpegtran $JT, pelmora-crop $PC, ratio $(python3 -c "print(round($PC / $JT, 3))")"
+if cmp -s "$OUT/crop/jpegtran.jpg" "$OUT/crop/$(basename "$PHOTO")"; then same=yes; else same=NO; fi
+echo "outputs byte-identical: $same"
 
 # The hostile header: SOF0 65000 x 65000, 4:2:0, a few bytes of scan data.
 python3 - "$OUT/claims-65000.jpg" <<'EOF'
