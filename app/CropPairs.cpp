@@ -47,8 +47,8 @@ std::vector<ImageTask> GroupByImage(const std::vector<CropPair>& pairs) {
 }
 
 CropOutcome FromLossless(const LosslessCropResult& result) {
-    return {result.ok, result.error, result.written, result.warnings, result.notes,
-            result.notDone};
+    return {result.ok,       result.error, result.written, result.warnings,
+            result.firstWarning, result.notes, result.notDone};
 }
 
 // Crops every pair of one image, decoding the source once.
@@ -97,6 +97,8 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
         outcome.ok = results[i].ok;
         outcome.error = results[i].error;
         outcome.notDone = results[i].notDone;
+        outcome.warnings = results[i].warnings;
+        outcome.firstWarning = results[i].firstWarning;
         if (outcome.ok) outcome.written = pairs[task.first + runnable[i]].region;
     }
     return outcomes;

@@ -53,7 +53,8 @@ struct CropOutcome {
     bool ok = false;
     QString error;
     PixelRect written;  // the source region actually written
-    int warnings = 0;
+    int warnings = 0;   // libjpeg's warnings about the source (damaged data); not failures
+    QString firstWarning;
     QStringList notes;
     bool notDone = false;  // never attempted: the run was stopped first
 };

@@ -8,6 +8,9 @@
 
 namespace {
 
+// 1 TB: far beyond any machine this runs on, far below overflow.
+constexpr int kMaxMemoryMbLimit = 1 << 20;
+
 // Walks the arguments, handing out option values in both "--opt value" and
 // "--opt=value" forms.
 class ArgumentReader {
@@ -143,6 +146,10 @@ bool ParseOption(const QString& option, ArgumentReader& reader, CliOptions& opti
         return reader.Value(option, value, error) &&
                ParseInteger(option, value, 1, 256, options.jobs, error);
     }
+    if (option == u"--max-memory") {
+        return reader.Value(option, value, error) &&
+               ParseInteger(option, value, 1, kMaxMemoryMbLimit, options.maxMemoryMb, error);
+    }
     error = QStringLiteral("unknown option %1").arg(option);
     return false;
 }
@@ -199,6 +206,9 @@ QString UsageText() {
         "  -m, --mode MODE      lossless (default) or recompress\n"
         "  -q, --quality N      1..100 for recompress (default 80)\n"
         "  -j, --jobs N         worker threads (default: number of cores)\n"
+        "      --max-memory MB  refuse a picture whose crop or decode alone would need\n"
+        "                       more than MB megabytes (default: half of the\n"
+        "                       machine's memory); raise it for a huge panorama\n"
         "      --quiet          no progress bar\n"
         "      --verbose        one line per written pair: SOURCE -> OUTPUT WxH+X+Y\n"
         "      --exact          refuse a lossless pair whose written region would\n"

@@ -14,6 +14,7 @@ struct CliOptions {
     std::vector<CCropRect> rects;
     CropSettings settings;
     int jobs = 0;  // 0: one per core
+    int maxMemoryMb = 0;  // 0: the engine's default ceiling
     bool quiet = false;
     bool verbose = false;
     bool help = false;

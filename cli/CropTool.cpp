@@ -3,6 +3,7 @@
 #include "app/CropPairs.h"
 #include "engine/JpegCodec.h"
 #include "engine/JpegInfo.h"
+#include "engine/JpegLimits.h"
 #include "images/CollectFiles.h"
 #include "platform/PathUtils.h"
 
@@ -97,6 +98,16 @@ std::vector<BatchImage> ReadImages(const QStringList& files, CropMode mode) {
     return images;
 }
 
+// One line per source whose data libjpeg found damaged. Its pairs still
+// count as written when an output was made, as the lossless crop's rules say.
+QString WarningLine(const QString& source, const CropOutcome& outcome) {
+    return QStringLiteral("pelmora-crop: %1: %2 warning%3 about damaged data (first: %4)")
+        .arg(source)
+        .arg(outcome.warnings)
+        .arg(outcome.warnings == 1 ? QString() : QStringLiteral("s"))
+        .arg(outcome.firstWarning);
+}
+
 QString RegionText(const PixelRect& r) {
     return QStringLiteral("%1x%2+%3+%4").arg(r.Width()).arg(r.Height()).arg(r.left).arg(r.top);
 }
@@ -137,6 +148,11 @@ private:
 
 int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
                 const std::atomic<bool>& stop) {
+    if (options.maxMemoryMb > 0) {
+        JpegLimits limits = CurrentJpegLimits();
+        limits.maxMemoryBytes = static_cast<std::uint64_t>(options.maxMemoryMb) << 20;
+        SetJpegLimits(limits);
+    }
     const Inputs inputs = GatherInputs(options.paths, err);
     const std::vector<BatchImage> images = ReadImages(inputs.jpegFiles, options.settings.mode);
     const QString folder =
@@ -150,12 +166,17 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
     std::size_t done = 0;
     int written = 0;
     int failed = 0;
+    QSet<QString> warned;
     RunCropPairs(
         pairs, options.settings, jobs,
         [&](std::size_t index, const CropOutcome& outcome) {
             const CropPair& pair = pairs[index];
             if (outcome.notDone) return;
             progress.Clear();
+            if (outcome.warnings > 0 && !warned.contains(pair.source)) {
+                warned.insert(pair.source);
+                Print(err, WarningLine(pair.source, outcome));
+            }
             for (const QString& note : outcome.notes) {
                 Print(err, QStringLiteral("pelmora-crop: %1: %2").arg(pair.output, note));
             }

@@ -169,6 +169,8 @@ DecodedJpeg FinishDecode(DecodeJob& job, bool ok, QImage& image,
         result.fullWidth = static_cast<int>(job.info.image_width);
         result.fullHeight = static_cast<int>(job.info.image_height);
     }
+    result.warnings = static_cast<int>(job.errors.pub.num_warnings);
+    result.firstWarning = QString::fromLocal8Bit(job.errors.firstWarning);
     if (ok) {
         result.image = std::move(image);
     } else {

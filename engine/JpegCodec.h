@@ -24,6 +24,8 @@ struct DecodedJpeg {
     int fullHeight = 0;
     QString error;
     std::vector<JpegMarker> markers;  // APP1 and APP2 markers, when asked for
+    int warnings = 0;      // libjpeg warnings (corrupt data and the like); not failures
+    QString firstWarning;  // the first of them
 };
 
 // True when the bytes start like a JPEG file.

@@ -27,6 +27,8 @@ RecompressCropResult RecompressCrop(const QString& source, const QString& destin
     if (SourceIsJpeg(source)) {
         DecodedJpeg decoded = DecodeJpegRegion(source, rect, true);
         result.error = decoded.error;
+        result.warnings = decoded.warnings;
+        result.firstWarning = decoded.firstWarning;
         cut = std::move(decoded.image);
         markers = RecompressMarkers(decoded.markers, cut, metadata);
     } else {

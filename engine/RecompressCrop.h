@@ -10,6 +10,8 @@ struct RecompressCropResult {
     bool ok = false;
     QString error;
     bool notDone = false;  // never attempted: the run was stopped first
+    int warnings = 0;      // libjpeg warnings while decoding the source; not failures
+    QString firstWarning;  // the first of them
 };
 
 // Cuts `rect` out of the picture at `source` to the exact pixel and saves it

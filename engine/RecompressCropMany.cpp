@@ -27,6 +27,8 @@ struct DecodedArea {
     PixelRect bounds;
     QString error;
     std::vector<JpegMarker> markers;
+    int warnings = 0;
+    QString firstWarning;
 };
 
 DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTarget>& targets) {
@@ -64,6 +66,8 @@ DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTa
     if (isJpeg) {
         DecodedJpeg decoded = DecodeJpegRegion(source, area.bounds, true);
         area.error = decoded.error;
+        area.warnings = decoded.warnings;
+        area.firstWarning = decoded.firstWarning;
         area.pixels = std::move(decoded.image);
         area.markers = std::move(decoded.markers);
     } else {
@@ -109,6 +113,8 @@ std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
         const QImage cut = area.pixels.copy(r.left - area.bounds.left, r.top - area.bounds.top,
                                             r.Width(), r.Height());
         RecompressCropResult result;
+        result.warnings = area.warnings;
+        result.firstWarning = area.firstWarning;
         result.ok = EncodeJpegFile(cut, target.destination, quality, existing, &result.error,
                                    RecompressMarkers(area.markers, cut, metadata));
         results.push_back(std::move(result));

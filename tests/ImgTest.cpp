@@ -103,11 +103,7 @@ TEST_F(ImgTest, OtherFormatsUnderAJpegNameLoad) {
 }
 
 TEST_F(ImgTest, GifUnderAJpegNameLoads) {
-    // A 1 x 1 GIF with one transparent pixel (Qt has no GIF writer).
-    const QByteArray gif = QByteArray::fromHex(
-        "474946383961010001008000" "00ffffff000000" "21f90401000000" "00"
-        "2c00000000010001000002024401003b");
-    WriteBytes(dir_.path() + "/g.jpeg", gif);
+    WriteBytes(dir_.path() + "/g.jpeg", OnePixelGif());
     CImg image;
     ASSERT_EQ(image.Load(dir_.path() + "/g.jpeg"), 1);
     EXPECT_EQ(image.GetWidth(), 1);

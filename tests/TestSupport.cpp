@@ -10,6 +10,7 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cstring>
@@ -75,6 +76,8 @@ bool RunEncode(EncodeJob& job, const JpegSpec& spec, const std::vector<std::uint
     job.info.in_color_space =
         spec.components == 1 ? JCS_GRAYSCALE : (spec.components == 4 ? JCS_CMYK : JCS_RGB);
     jpeg_set_defaults(&job.info);
+    if (spec.components == 4 && spec.ycck) jpeg_set_colorspace(&job.info, JCS_YCCK);
+    job.info.arith_code = spec.arithmetic ? TRUE : FALSE;
     jpeg_set_quality(&job.info, spec.quality, TRUE);
     for (int c = 0; c < spec.components; ++c) {
         job.info.comp_info[c].h_samp_factor = spec.hSamp[c];
@@ -229,6 +232,90 @@ CCropRect PixelRectangle(double left, double top, double right, double bottom) {
     rect.right = right;
     rect.bottom = bottom;
     return rect;
+}
+
+QByteArray MakeHeaderOnlyJpeg(int width, int height, int sofMarker, int precision) {
+    QByteArray jpeg = QByteArray::fromHex("ffd8");
+    const auto segment = [&jpeg](int marker, const QByteArray& body) {
+        jpeg.append('\xFF');
+        jpeg.append(static_cast<char>(marker));
+        const int length = static_cast<int>(body.size()) + 2;
+        jpeg.append(static_cast<char>(length >> 8));
+        jpeg.append(static_cast<char>(length & 0xFF));
+        jpeg.append(body);
+    };
+    QByteArray table(1, '\0');  // table 0, 8-bit entries
+    table.append(QByteArray(DCTSIZE2, '\x10'));
+    segment(0xDB, table);
+    QByteArray frame;
+    frame.append(static_cast<char>(precision));
+    frame.append(static_cast<char>(height >> 8)).append(static_cast<char>(height & 0xFF));
+    frame.append(static_cast<char>(width >> 8)).append(static_cast<char>(width & 0xFF));
+    frame.append('\x03');
+    frame.append(QByteArray::fromHex("012200021100031100"));  // 4:2:0, all on table 0
+    segment(sofMarker, frame);
+    // Scan of all three components on the standard Huffman tables, which
+    // this libjpeg supplies itself when a file has none.
+    segment(0xDA, QByteArray::fromHex("03010002110311003f00"));
+    jpeg.append(QByteArray(64, '\x55'));
+    jpeg.append(QByteArray::fromHex("ffd9"));
+    return jpeg;
+}
+
+QByteArray OnePixelGif() {
+    return QByteArray::fromHex(
+        "474946383961010001008000" "00ffffff000000" "21f90401000000" "00"
+        "2c00000000010001000002024401003b");
+}
+
+std::vector<qsizetype> ScanOffsets(const QByteArray& jpeg) {
+    std::vector<qsizetype> offsets;
+    const auto* data = reinterpret_cast<const unsigned char*>(jpeg.constData());
+    qsizetype pos = 2;
+    while (pos + 4 <= jpeg.size()) {
+        if (data[pos] != 0xFF) {
+            ++pos;  // entropy-coded data
+            continue;
+        }
+        const int code = data[pos + 1];
+        if (code == 0x00 || code == 0xFF || (code >= 0xD0 && code <= 0xD7)) {
+            ++pos;  // stuffed byte, fill byte or restart marker inside a scan
+            continue;
+        }
+        if (code == 0xD9) break;
+        if (code == 0xDA) offsets.push_back(pos);
+        pos += 2 + ((data[pos + 2] << 8) | data[pos + 3]);
+    }
+    return offsets;
+}
+
+QByteArray WithoutRestartMarkers(const QByteArray& jpeg) {
+    const std::vector<qsizetype> scans = ScanOffsets(jpeg);
+    if (scans.empty()) return jpeg;
+    QByteArray out = jpeg.left(scans.front());
+    for (qsizetype pos = scans.front(); pos < jpeg.size(); ++pos) {
+        const auto byte = static_cast<unsigned char>(jpeg[pos]);
+        if (byte == 0xFF && pos + 1 < jpeg.size()) {
+            const auto next = static_cast<unsigned char>(jpeg[pos + 1]);
+            if (next >= 0xD0 && next <= 0xD7) {
+                ++pos;
+                continue;
+            }
+        }
+        out.append(static_cast<char>(byte));
+    }
+    return out;
+}
+
+long PeakRssOfChildKb(const std::function<int()>& body, int* result) {
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) _exit(body() & 0x7F);
+    int status = 0;
+    rusage usage{};
+    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status)) return -1;
+    if (result != nullptr) *result = WEXITSTATUS(status);
+    return usage.ru_maxrss;
 }
 
 QByteArray ReadBytes(const QString& path) {

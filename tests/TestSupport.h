@@ -29,6 +29,8 @@ struct JpegSpec {
     int hSamp[4] = {2, 1, 1, 1};
     int vSamp[4] = {2, 1, 1, 1};
     bool progressive = false;
+    bool arithmetic = false;  // arithmetic coding instead of Huffman
+    bool ycck = false;        // with components == 4: stored as YCCK, not CMYK
     int restartRows = 0;
     int quality = 85;
     bool writeJfif = true;  // the library's own JFIF APP0 for gray and YCbCr
@@ -68,6 +70,24 @@ std::vector<JpegSpec::Marker> ReadMarkers(const QByteArray& jpeg);
 
 // A pixel crop rectangle (right and bottom exclusive).
 CCropRect PixelRectangle(double left, double top, double right, double bottom);
+
+// A hand-built header for a picture of any size, precision and process
+// (SOF marker 0xC0..0xCF) followed by a few bytes of scan data: what this
+// libjpeg cannot encode (12-bit, lossless) or what no one should.
+QByteArray MakeHeaderOnlyJpeg(int width, int height, int sofMarker = 0xC0, int precision = 8);
+
+// A 1 x 1 GIF with one transparent pixel (Qt has no GIF writer).
+QByteArray OnePixelGif();
+
+// Byte offsets of every SOS marker of a file, in order.
+std::vector<qsizetype> ScanOffsets(const QByteArray& jpeg);
+
+// The file with every restart marker (FFD0..FFD7) taken out of its scans.
+QByteArray WithoutRestartMarkers(const QByteArray& jpeg);
+
+// Runs `body` in a forked child and returns the child's peak resident set in
+// kilobytes (-1 when it died); the body's result goes to `result`.
+long PeakRssOfChildKb(const std::function<int()>& body, int* result = nullptr);
 
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);

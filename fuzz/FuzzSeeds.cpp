@@ -1,0 +1,130 @@
+#include "fuzz/FuzzSeeds.h"
+
+#include "croprects/RectFile.h"
+#include "engine/JpegLib.h"
+#include "fuzz/FuzzTargets.h"
+#include "images/ImageListFile.h"
+#include "tests/TestSupport.h"
+
+#include <QStringList>
+
+namespace {
+
+using testing_support::EncodeJpeg;
+using testing_support::JpegSpec;
+using testing_support::MakeExifTiff;
+
+QByteArray ExifMarker(bool bigEndian, int width, int height) {
+    return QByteArray("Exif\0\0", 6) + MakeExifTiff(bigEndian, width, height);
+}
+
+// Small pictures: a fuzzer mutates quickly what it can read quickly.
+std::vector<NamedSeed> Pictures() {
+    std::vector<NamedSeed> pictures;
+    JpegSpec gray;
+    gray.width = 40;
+    gray.height = 24;
+    gray.components = 1;
+    pictures.emplace_back(QStringLiteral("gray"), EncodeJpeg(gray));
+
+    JpegSpec exifLittle;
+    exifLittle.width = 48;
+    exifLittle.height = 32;
+    exifLittle.writeJfif = false;
+    exifLittle.markers = {{JPEG_APP0 + 1, ExifMarker(false, 48, 32)}};
+    pictures.emplace_back(QStringLiteral("420-exif-ii"), EncodeJpeg(exifLittle));
+
+    JpegSpec progressive;
+    progressive.width = 40;
+    progressive.height = 24;
+    progressive.hSamp[0] = 2;
+    progressive.vSamp[0] = 1;
+    progressive.progressive = true;
+    progressive.writeJfif = false;
+    progressive.markers = {{JPEG_APP0 + 1, ExifMarker(true, 40, 24)},
+                           {JPEG_COM, QByteArray("a comment")}};
+    pictures.emplace_back(QStringLiteral("422-progressive-exif-mm"), EncodeJpeg(progressive));
+
+    JpegSpec restarts;
+    restarts.width = 32;
+    restarts.height = 32;
+    restarts.hSamp[0] = 1;
+    restarts.vSamp[0] = 1;
+    restarts.restartRows = 1;
+    pictures.emplace_back(QStringLiteral("444-restarts"), EncodeJpeg(restarts));
+
+    JpegSpec cmyk;
+    cmyk.width = 24;
+    cmyk.height = 16;
+    cmyk.components = 4;
+    cmyk.hSamp[0] = 1;
+    cmyk.vSamp[0] = 1;
+    pictures.emplace_back(QStringLiteral("cmyk"), EncodeJpeg(cmyk));
+    return pictures;
+}
+
+std::vector<std::uint8_t> Bytes(const QByteArray& data) {
+    return {data.begin(), data.end()};
+}
+
+QByteArray FromBytes(const std::vector<std::uint8_t>& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())};
+}
+
+std::vector<NamedSeed> CropSeeds() {
+    // One rectangle on the block grid, one off it, and the several-target
+    // form (flag bit 0) with a quality in the upper bits.
+    const CropInputHeader headers[] = {{0, 8, 8, 16, 8}, {0x50, 3, 5, 13, 9}, {0x91, 1, 2, 20, 11}};
+    std::vector<NamedSeed> seeds;
+    for (const auto& [name, picture] : Pictures()) {
+        int n = 0;
+        for (const CropInputHeader& header : headers) {
+            seeds.emplace_back(QStringLiteral("%1-%2").arg(name).arg(n++),
+                               FromBytes(MakeCropInput(header, Bytes(picture))));
+        }
+    }
+    return seeds;
+}
+
+std::vector<NamedSeed> RectSpecSeeds() {
+    const char* specs[] = {"0,0,10,10",     "10%,20%,90%,80%", "100x50+20+37", " 3.5, 4 ,7.25,9 ",
+                           "-5,-5,1e3,1e3", "0x0+0+0",         "1%,2,3,4"};
+    std::vector<NamedSeed> seeds;
+    int n = 0;
+    for (const char* spec : specs) seeds.emplace_back(QStringLiteral("spec-%1").arg(n++), QByteArray(spec));
+    return seeds;
+}
+
+std::vector<NamedSeed> RectFileSeeds() {
+    CCropRect pixels;
+    pixels.left = 10;
+    pixels.top = 20;
+    pixels.right = 110.5;
+    pixels.bottom = 80;
+    CCropRect percent;
+    percent.isPixel = 0;
+    percent.left = 12.5;
+    percent.top = 0;
+    percent.right = 87.5;
+    percent.bottom = 100;
+    return {{QStringLiteral("one"), SerializeRectRecords({pixels})},
+            {QStringLiteral("two"), SerializeRectRecords({pixels, percent})}};
+}
+
+std::vector<NamedSeed> ImageListSeeds() {
+    return {{QStringLiteral("one"), SerializeImageRecords({QStringLiteral("/photos/a.jpg")})},
+            {QStringLiteral("two"),
+             SerializeImageRecords({QStringLiteral("/photos/b.JPG"),
+                                    QStringLiteral("/fotos/\u00e4rger \u6771\u4eac.jpeg")})}};
+}
+
+}  // namespace
+
+std::vector<NamedSeed> MakeFuzzSeeds(const QString& target) {
+    if (target == u"lossless_crop" || target == u"recompress_crop") return CropSeeds();
+    if (target == u"thumbnail") return Pictures();
+    if (target == u"rect_spec") return RectSpecSeeds();
+    if (target == u"rect_file") return RectFileSeeds();
+    if (target == u"image_list") return ImageListSeeds();
+    return {};
+}

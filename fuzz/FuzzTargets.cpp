@@ -1,0 +1,305 @@
+#include "fuzz/FuzzTargets.h"
+
+#include "croprects/RectFile.h"
+#include "croprects/RectSpec.h"
+#include "engine/DrawingUtils.h"
+#include "engine/JpegCodec.h"
+#include "engine/JpegInfo.h"
+#include "engine/JpegLimits.h"
+#include "engine/LosslessCropMany.h"
+#include "engine/RecompressCropMany.h"
+#include "images/ImageListFile.h"
+#include "images/ImgThumb.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+[[noreturn]] void BrokenPromise(const char* what, int line) {
+    std::fprintf(stderr, "fuzz target: broken promise at line %d: %s\n", line, what);
+    std::fflush(stderr);
+    std::abort();
+}
+
+#define FUZZ_CHECK(condition) \
+    ((condition) ? static_cast<void>(0) : BrokenPromise(#condition, __LINE__))
+
+// A ceiling well under libFuzzer's own 2 GB, so that a file claiming a large
+// picture meets our refusal rather than the fuzzer's out-of-memory report.
+constexpr std::uint64_t kFuzzMemoryCeiling = 64ULL << 20;
+
+// A private folder for the input file and another for the outputs, kept for
+// the life of the process; every run leaves the output folder empty.
+class Workspace {
+public:
+    Workspace() {
+        QDir(dir_.path()).mkdir(QStringLiteral("in"));
+        QDir(dir_.path()).mkdir(QStringLiteral("out"));
+        JpegLimits limits = CurrentJpegLimits();
+        limits.maxMemoryBytes = kFuzzMemoryCeiling;
+        SetJpegLimits(limits);
+    }
+
+    QString WriteInput(const std::uint8_t* data, std::size_t size, const QString& name) const {
+        const QString path = dir_.path() + QStringLiteral("/in/") + name;
+        QFile file(path);
+        FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        FUZZ_CHECK(file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) ==
+                   static_cast<qint64>(size));
+        return path;
+    }
+    QString Output(const QString& name) const { return dir_.path() + QStringLiteral("/out/") + name; }
+
+    // Whatever the outcome, nothing but the reported outputs may be left:
+    // no temporary file, no output under the name of a failed crop.
+    void CheckOutputFolderEmpty() const {
+        const QStringList left = QDir(dir_.path() + QStringLiteral("/out"))
+                                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                                QDir::NoDotAndDotDot);
+        FUZZ_CHECK(left.isEmpty());
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+const Workspace& TheWorkspace() {
+    static const Workspace workspace;
+    return workspace;
+}
+
+std::uint16_t Read16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+CropInputHeader ReadCropHeader(const std::uint8_t* data) {
+    CropInputHeader header;
+    header.flags = data[0];
+    header.x = Read16(data + 1);
+    header.y = Read16(data + 3);
+    header.width = Read16(data + 5);
+    header.height = Read16(data + 7);
+    return header;
+}
+
+bool StartsLikeJpeg(const std::uint8_t* data, std::size_t size) {
+    return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+// A written crop covers the request, starts on the block grid at most one
+// iMCU before it, and is a JPEG of the size reported; a failed one left
+// nothing under its name.
+void CheckLosslessResult(const LosslessCropResult& result, const QString& output,
+                         const LosslessCropTarget& request) {
+    if (!result.ok) {
+        FUZZ_CHECK(!result.error.isEmpty());
+        FUZZ_CHECK(!QFileInfo::exists(output));
+        return;
+    }
+    const PixelRect& w = result.written;
+    FUZZ_CHECK(static_cast<std::uint32_t>(w.right) == request.x + request.width);
+    FUZZ_CHECK(static_cast<std::uint32_t>(w.bottom) == request.y + request.height);
+    FUZZ_CHECK(w.left >= 0 && static_cast<std::uint32_t>(w.left) <= request.x &&
+               request.x - static_cast<std::uint32_t>(w.left) < 32);
+    FUZZ_CHECK(w.top >= 0 && static_cast<std::uint32_t>(w.top) <= request.y &&
+               request.y - static_cast<std::uint32_t>(w.top) < 32);
+    const JpegInfo info = ReadJpegInfo(output);
+    FUZZ_CHECK(info.ok && info.width == w.Width() && info.height == w.Height());
+    FUZZ_CHECK(QFile::remove(output));
+}
+
+void CheckRecompressResult(const RecompressCropResult& result, const QString& output,
+                           const PixelRect& rect) {
+    if (!result.ok) {
+        FUZZ_CHECK(!result.error.isEmpty());
+        FUZZ_CHECK(!QFileInfo::exists(output));
+        return;
+    }
+    const JpegInfo info = ReadJpegInfo(output);
+    FUZZ_CHECK(info.ok && info.width == rect.Width() && info.height == rect.Height());
+    FUZZ_CHECK(QFile::remove(output));
+}
+
+bool SameRect(const CCropRect& a, const CCropRect& b) {
+    return a.isPixel == b.isPixel && a.color == b.color &&
+           std::memcmp(&a.left, &b.left, sizeof a.left) == 0 &&
+           std::memcmp(&a.top, &b.top, sizeof a.top) == 0 &&
+           std::memcmp(&a.right, &b.right, sizeof a.right) == 0 &&
+           std::memcmp(&a.bottom, &b.bottom, sizeof a.bottom) == 0;
+}
+
+// Resolution never leaves the image and never yields a partly empty rectangle.
+void CheckResolve(const CCropRect& rect) {
+    static constexpr int kSizes[][2] = {{1, 1}, {64, 48}, {65535, 3}, {0, 0}, {65500, 65500}};
+    for (const auto& size : kSizes) {
+        const PixelRect r = rect.Resolve(size[0], size[1]);
+        if (r == PixelRect{}) continue;
+        FUZZ_CHECK(!r.IsEmpty() && r.left >= 0 && r.top >= 0 && r.right <= size[0] &&
+                   r.bottom <= size[1]);
+    }
+    FUZZ_CHECK(rect.Format().size() <= 127);
+    static_cast<void>(rect.IsInvalid());
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> MakeCropInput(const CropInputHeader& header,
+                                        const std::vector<std::uint8_t>& file) {
+    std::vector<std::uint8_t> input(kCropInputHeaderSize);
+    input[0] = header.flags;
+    const std::uint16_t values[] = {header.x, header.y, header.width, header.height};
+    for (int i = 0; i < 4; ++i) {
+        input[1 + 2 * i] = static_cast<std::uint8_t>(values[i] & 0xFF);
+        input[2 + 2 * i] = static_cast<std::uint8_t>(values[i] >> 8);
+    }
+    input.insert(input.end(), file.begin(), file.end());
+    return input;
+}
+
+int FuzzLosslessCrop(const std::uint8_t* data, std::size_t size) {
+    if (size < kCropInputHeaderSize) return 0;
+    const Workspace& space = TheWorkspace();
+    const CropInputHeader h = ReadCropHeader(data);
+    const QString source = space.WriteInput(data + kCropInputHeaderSize,
+                                            size - kCropInputHeaderSize, QStringLiteral("s.jpg"));
+    const LosslessCropTarget first{space.Output(QStringLiteral("a.jpg")), h.x, h.y, h.width,
+                                   h.height};
+    if ((h.flags & 1) == 0) {
+        const LosslessCropResult result =
+            LosslessCrop(source, first.destination, first.x, first.y, first.width, first.height);
+        CheckLosslessResult(result, first.destination, first);
+    } else {
+        // Several targets from one read of the source: the second has the
+        // first's corner swapped, the third is the first again.
+        const std::vector<LosslessCropTarget> targets{
+            first,
+            {space.Output(QStringLiteral("b.jpg")), h.y, h.x, h.height, h.width},
+            {space.Output(QStringLiteral("c.jpg")), h.x, h.y, h.width, h.height}};
+        const std::vector<LosslessCropResult> results =
+            LosslessCropMany(source, targets, ExistingOutput::kKeep);
+        FUZZ_CHECK(results.size() == targets.size());
+        FUZZ_CHECK(results[0].ok == results[2].ok);
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            CheckLosslessResult(results[i], targets[i].destination, targets[i]);
+        }
+    }
+    space.CheckOutputFolderEmpty();
+    return 0;
+}
+
+int FuzzRecompressCrop(const std::uint8_t* data, std::size_t size) {
+    // Other formats under a JPEG name go through Qt's image readers, which
+    // are not ours to fuzz.
+    if (size < kCropInputHeaderSize ||
+        !StartsLikeJpeg(data + kCropInputHeaderSize, size - kCropInputHeaderSize)) {
+        return 0;
+    }
+    const Workspace& space = TheWorkspace();
+    const CropInputHeader h = ReadCropHeader(data);
+    const QString source = space.WriteInput(data + kCropInputHeaderSize,
+                                            size - kCropInputHeaderSize, QStringLiteral("s.jpg"));
+    const int quality = 1 + (h.flags >> 1) % 100;
+    const PixelRect rect{h.x, h.y, h.x + h.width, h.y + h.height};
+    const QString output = space.Output(QStringLiteral("a.jpg"));
+    if ((h.flags & 1) == 0) {
+        CheckRecompressResult(RecompressCrop(source, output, rect, quality), output, rect);
+    } else {
+        const PixelRect swapped{h.y, h.x, h.y + h.height, h.x + h.width};
+        const std::vector<RecompressCropTarget> targets{
+            {output, rect}, {space.Output(QStringLiteral("b.jpg")), swapped}};
+        const std::vector<RecompressCropResult> results =
+            RecompressCropMany(source, targets, quality, ExistingOutput::kKeep);
+        FUZZ_CHECK(results.size() == targets.size());
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            CheckRecompressResult(results[i], targets[i].destination, targets[i].rect);
+        }
+    }
+    space.CheckOutputFolderEmpty();
+    return 0;
+}
+
+int FuzzThumbnail(const std::uint8_t* data, std::size_t size) {
+    if (!StartsLikeJpeg(data, size)) return 0;
+    const QString source = TheWorkspace().WriteInput(data, size, QStringLiteral("t.jpg"));
+    const std::unique_ptr<CImgThumb> record = MakeImageRecord(source);
+    if (!record) return 0;
+    FUZZ_CHECK(record->width > 0 && record->height > 0 && record->thumbnail != nullptr);
+    int width = record->width;
+    int height = record->height;
+    FitSize(width, height, kThumbnailBox, kThumbnailBox);
+    FUZZ_CHECK(record->thumbnail->GetWidth() == width && record->thumbnail->GetHeight() == height);
+    return 0;
+}
+
+int FuzzRectSpec(const std::uint8_t* data, std::size_t size) {
+    const QString text =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QString error;
+    const std::optional<CCropRect> rect = ParseRectSpec(text, &error);
+    if (!rect) {
+        FUZZ_CHECK(!error.isEmpty());
+        return 0;
+    }
+    FUZZ_CHECK(rect->isPixel == 0 || rect->isPixel == 1);
+    CheckResolve(*rect);
+    // What the command line accepts survives RECT.DAT bit for bit.
+    const std::vector<CCropRect> back = ParseRectRecords(SerializeRectRecords({*rect}));
+    FUZZ_CHECK(back.size() == 1 && SameRect(back[0], *rect));
+    return 0;
+}
+
+int FuzzRectFile(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const std::vector<CCropRect> rects = ParseRectRecords(bytes);
+    FUZZ_CHECK(rects.size() == size / kRectRecordSize);
+    const QByteArray again = SerializeRectRecords(rects);
+    FUZZ_CHECK(static_cast<std::size_t>(again.size()) == rects.size() * kRectRecordSize);
+    // The unit byte and the five fields come back byte for byte.
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        const char* in = bytes.constData() + i * kRectRecordSize;
+        const char* out = again.constData() + i * kRectRecordSize;
+        FUZZ_CHECK(in[0] == out[0] && std::memcmp(in + 8, out + 8, 36) == 0);
+        CheckResolve(rects[i]);
+    }
+    std::vector<CCropRect> fromFile;
+    const QString path = TheWorkspace().WriteInput(data, size, QStringLiteral("RECT.DAT"));
+    FUZZ_CHECK(ReadRectFile(path, fromFile) && fromFile.size() == rects.size());
+    for (std::size_t i = 0; i < rects.size(); ++i) FUZZ_CHECK(SameRect(fromFile[i], rects[i]));
+    return 0;
+}
+
+int FuzzImageList(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QStringList paths = ParseImageRecords(bytes);
+    FUZZ_CHECK(static_cast<std::size_t>(paths.size()) == size / kImageRecordSize);
+    // Writing what was read and reading it again gives the same paths, less
+    // those too long for a record.
+    QStringList fitting;
+    for (const QString& path : paths) {
+        if (FitsImageRecord(path)) fitting.append(path);
+    }
+    const QByteArray again = SerializeImageRecords(paths);
+    FUZZ_CHECK(again.size() == fitting.size() * kImageRecordSize);
+    FUZZ_CHECK(ParseImageRecords(again) == fitting);
+    QStringList fromFile;
+    qint64 fileSize = -1;
+    const QString path = TheWorkspace().WriteInput(data, size, QStringLiteral("IMG.DAT"));
+    FUZZ_CHECK(ReadImageListFile(path, fromFile, &fileSize));
+    FUZZ_CHECK(fromFile == paths && fileSize == static_cast<qint64>(size));
+    return 0;
+}
+
+const std::vector<FuzzTarget>& AllFuzzTargets() {
+    static const std::vector<FuzzTarget> targets{
+        {"lossless_crop", FuzzLosslessCrop}, {"recompress_crop", FuzzRecompressCrop},
+        {"thumbnail", FuzzThumbnail},        {"rect_spec", FuzzRectSpec},
+        {"rect_file", FuzzRectFile},         {"image_list", FuzzImageList}};
+    return targets;
+}

@@ -1,0 +1,9 @@
+#!/bin/sh
+# Installs what the fuzz targets need on Debian 12: clang with its sanitizer
+# and libFuzzer runtimes (tools/fuzz.sh builds and runs them).
+set -e
+SUDO=
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get install -y -qq --no-install-recommends \
+  clang libfuzzer-14-dev libclang-rt-14-dev >/dev/null
