@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QDir>
+#include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -78,6 +79,65 @@ QImage MoveCursor() {
     return image;
 }
 
+// The product mark: the two interlocking corners of a crop tool around a
+// small picture, inside a `size` square at `origin`.
+void DrawCropMark(QPainter& painter, QPointF origin, double size) {
+    const double u = size / 36.0;
+    const auto at = [&](double x, double y) { return QPointF(origin.x() + x * u, origin.y() + y * u); };
+    const QRectF photo(at(10, 10), at(26, 26));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette::kPanel);
+    painter.drawRect(photo);
+    // A hill and a sun, so the square reads as a photo.
+    QPainterPath hill;
+    hill.moveTo(at(10, 26));
+    hill.lineTo(at(15, 18));
+    hill.lineTo(at(19, 22));
+    hill.lineTo(at(22, 19));
+    hill.lineTo(at(26, 23));
+    hill.lineTo(at(26, 26));
+    hill.closeSubpath();
+    painter.setBrush(palette::kMuted.darker(115));
+    painter.drawPath(hill);
+    painter.setBrush(palette::kAccent.lighter(140));
+    painter.drawEllipse(at(21, 14.5), 2.2 * u, 2.2 * u);
+    QPen pen(palette::kAccent, 3.2 * u, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    QPainterPath corners;
+    corners.moveTo(at(10, 2));
+    corners.lineTo(at(10, 26));
+    corners.lineTo(at(34, 26));
+    corners.moveTo(at(2, 10));
+    corners.lineTo(at(26, 10));
+    corners.lineTo(at(26, 34));
+    painter.drawPath(corners);
+}
+
+// Bitmap 130 (380 x 50): the mark and the product name on the background
+// colour, dark enough to read at half opacity, where the fade ends.
+QImage Logo() {
+    QImage image(380, 50, QImage::Format_RGB32);
+    image.fill(palette::kBackground);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    DrawCropMark(painter, QPointF(14, 7), 36);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(30);
+    font.setWeight(QFont::Bold);
+    painter.setFont(font);
+    painter.setPen(palette::kText);
+    const QRectF words(64, 0, 380 - 64 - 12, 50);
+    painter.drawText(words, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Pelmora"));
+    // A thin accent rule along the bottom edge.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette::kAccent);
+    painter.drawRect(QRectF(0, 48, 380, 2));
+    painter.end();
+    return image;
+}
+
 struct Picture {
     const char* path;  // relative to the resources folder
     std::function<QImage()> draw;
@@ -95,6 +155,7 @@ int main(int argc, char** argv) {
     const QDir root(QString::fromLocal8Bit(argv[1]));
     const Picture pictures[] = {
         {"cursors/11105.png", MoveCursor},
+        {"bitmaps/130.png", Logo},
     };
     int failures = 0;
     for (const Picture& picture : pictures) {
