@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 
 namespace {
 
@@ -79,23 +80,33 @@ QImage MoveCursor() {
     return image;
 }
 
+// An open path through the points in order.
+QPainterPath Polyline(std::initializer_list<QPointF> points) {
+    QPainterPath path;
+    for (const QPointF& point : points) {
+        if (path.elementCount() == 0) {
+            path.moveTo(point);
+        } else {
+            path.lineTo(point);
+        }
+    }
+    return path;
+}
+
 // The product mark: the two interlocking corners of a crop tool around a
 // small picture, inside a `size` square at `origin`.
 void DrawCropMark(QPainter& painter, QPointF origin, double size) {
     const double u = size / 36.0;
-    const auto at = [&](double x, double y) { return QPointF(origin.x() + x * u, origin.y() + y * u); };
+    const auto at = [&](double x, double y) {
+        return QPointF(origin.x() + x * u, origin.y() + y * u);
+    };
     const QRectF photo(at(10, 10), at(26, 26));
     painter.setPen(Qt::NoPen);
     painter.setBrush(palette::kPanel);
     painter.drawRect(photo);
     // A hill and a sun, so the square reads as a photo.
-    QPainterPath hill;
-    hill.moveTo(at(10, 26));
-    hill.lineTo(at(15, 18));
-    hill.lineTo(at(19, 22));
-    hill.lineTo(at(22, 19));
-    hill.lineTo(at(26, 23));
-    hill.lineTo(at(26, 26));
+    QPainterPath hill = Polyline({at(10, 26), at(15, 18), at(19, 22), at(22, 19), at(26, 23),
+                                  at(26, 26)});
     hill.closeSubpath();
     painter.setBrush(palette::kMuted.darker(115));
     painter.drawPath(hill);
@@ -104,13 +115,8 @@ void DrawCropMark(QPainter& painter, QPointF origin, double size) {
     QPen pen(palette::kAccent, 3.2 * u, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
-    QPainterPath corners;
-    corners.moveTo(at(10, 2));
-    corners.lineTo(at(10, 26));
-    corners.lineTo(at(34, 26));
-    corners.moveTo(at(2, 10));
-    corners.lineTo(at(26, 10));
-    corners.lineTo(at(26, 34));
+    QPainterPath corners = Polyline({at(10, 2), at(10, 26), at(34, 26)});
+    corners.addPath(Polyline({at(2, 10), at(26, 10), at(26, 34)}));
     painter.drawPath(corners);
 }
 
