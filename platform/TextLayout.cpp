@@ -49,11 +49,23 @@ struct Piece {
     QString spaces;
 };
 
+// True when the run of non-spaces from `from` holds a path separator: such a
+// run is a path and is shortened rather than broken.
+bool RunHoldsPath(const QString& text, qsizetype from) {
+    for (qsizetype j = from; j < text.size() && !IsSpace(text[j].unicode()); ++j) {
+        if (IsPathSeparatorChar(text[j])) return true;
+    }
+    return false;
+}
+
 std::vector<Piece> SplitIntoPieces(const QString& paragraph) {
     std::vector<Piece> pieces;
     Piece current;
     char32_t previous = 0;
+    bool inRun = false;
+    bool pathRun = false;
     for (qsizetype i = 0; i < paragraph.size();) {
+        const qsizetype start = i;
         const qsizetype length =
             paragraph[i].isHighSurrogate() && i + 1 < paragraph.size() ? 2 : 1;
         const QString unit = paragraph.mid(i, length);
@@ -68,10 +80,15 @@ std::vector<Piece> SplitIntoPieces(const QString& paragraph) {
                 current.spaces += unit;
             }
             previous = c;
+            inRun = false;
             continue;
         }
+        if (!inRun) {
+            pathRun = RunHoldsPath(paragraph, start);
+            inRun = true;
+        }
         const bool afterSpaces = !current.spaces.isEmpty();
-        const bool wideBreak = previous != 0 && !IsSpace(previous) &&
+        const bool wideBreak = !pathRun && previous != 0 && !IsSpace(previous) &&
                                (IsWide(previous) || IsWide(c)) && !NoLineStart(c) &&
                                !NoLineEnd(previous);
         if (afterSpaces || (wideBreak && !current.word.isEmpty())) {

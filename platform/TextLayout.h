@@ -34,7 +34,8 @@ struct TextBlock {
 
 // Breaks `text` into lines no wider than `width`: at each "\n", after runs of
 // spaces, and next to East Asian wide characters (never before closing
-// punctuation or a small kana, never after an opening bracket). A word that
+// punctuation or a small kana, never after an opening bracket, never inside
+// a word that holds a path separator). A word that
 // does not fit a line on its own is shortened with "..." in its middle; when
 // it holds a path separator the part from the last separator on is kept
 // whole if it can be. An empty text, or a width below 1, gives no lines.

@@ -93,6 +93,11 @@ TEST_F(TextLayoutTest, JapaneseBreaksBetweenCharactersButNotBeforeClosingMarks) 
     const QString sentence = QStringLiteral("追加してください。");
     EXPECT_EQ(LayoutText(sentence, gothic, metrics.horizontalAdvance("追加してください")).lines,
               (QStringList{"追加してくださ", "い。"}));
+    // A path is shortened, not broken between its characters.
+    const QString path = QStringLiteral("/home/山田/写真/北海道旅行/二日目/IMG_0001.jpg");
+    const QStringList lines = LayoutText(path, gothic, metrics.horizontalAdvance(path) / 2).lines;
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].endsWith(".../IMG_0001.jpg")) << lines[0].toStdString();
 }
 
 }  // namespace
