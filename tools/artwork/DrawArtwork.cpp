@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QDir>
+#include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 
 namespace {
 
@@ -80,6 +82,70 @@ QImage MoveCursor() {
     return image;
 }
 
+// An open path through the points in order.
+QPainterPath Polyline(std::initializer_list<QPointF> points) {
+    QPainterPath path;
+    for (const QPointF& point : points) {
+        if (path.elementCount() == 0) {
+            path.moveTo(point);
+        } else {
+            path.lineTo(point);
+        }
+    }
+    return path;
+}
+
+// The product mark: the two interlocking corners of a crop tool around a
+// small picture, inside a `size` square at `origin`.
+void DrawCropMark(QPainter& painter, QPointF origin, double size) {
+    const double u = size / 36.0;
+    const auto at = [&](double x, double y) {
+        return QPointF(origin.x() + x * u, origin.y() + y * u);
+    };
+    const QRectF photo(at(10, 10), at(26, 26));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette::kPanel);
+    painter.drawRect(photo);
+    // A hill and a sun, so the square reads as a photo.
+    QPainterPath hill = Polyline({at(10, 26), at(15, 18), at(19, 22), at(22, 19), at(26, 23),
+                                  at(26, 26)});
+    hill.closeSubpath();
+    painter.setBrush(palette::kMuted.darker(115));
+    painter.drawPath(hill);
+    painter.setBrush(palette::kAccent.lighter(140));
+    painter.drawEllipse(at(21, 14.5), 2.2 * u, 2.2 * u);
+    QPen pen(palette::kAccent, 3.2 * u, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    QPainterPath corners = Polyline({at(10, 2), at(10, 26), at(34, 26)});
+    corners.addPath(Polyline({at(2, 10), at(26, 10), at(26, 34)}));
+    painter.drawPath(corners);
+}
+
+// Bitmap 130 (380 x 50): the mark and the product name on the background
+// colour, dark enough to read at half opacity, where the fade ends.
+QImage Logo() {
+    QImage image(380, 50, QImage::Format_RGB32);
+    image.fill(palette::kBackground);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    DrawCropMark(painter, QPointF(14, 7), 36);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(30);
+    font.setWeight(QFont::Bold);
+    painter.setFont(font);
+    painter.setPen(palette::kText);
+    const QRectF words(64, 0, 380 - 64 - 12, 50);
+    painter.drawText(words, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Pelmora"));
+    // A thin accent rule along the bottom edge.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette::kAccent);
+    painter.drawRect(QRectF(0, 48, 380, 2));
+    painter.end();
+    return image;
+}
+
 struct Picture {
     const char* path;  // relative to the resources folder
     std::function<QImage()> draw;
@@ -97,6 +163,7 @@ int main(int argc, char** argv) {
     const QDir root(QString::fromLocal8Bit(argv[1]));
     const Picture pictures[] = {
         {"cursors/11105.png", MoveCursor},
+        {"bitmaps/130.png", Logo},
         {"bitmaps/131.png", [] { return CaptionStrip(true); }},
         {"bitmaps/158.png", [] { return CaptionStrip(false); }},
         {"bitmaps/132.png", [] { return RectangleButtonsSheet(SheetLanguage::kJapanese); }},
