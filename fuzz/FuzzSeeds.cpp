@@ -18,49 +18,38 @@ QByteArray ExifMarker(bool bigEndian, int width, int height) {
     return QByteArray("Exif\0\0", 6) + MakeExifTiff(bigEndian, width, height);
 }
 
+// A three-component picture whose first component is sampled h0 x v0.
+JpegSpec Picture(int width, int height, int h0, int v0) {
+    return testing_support::Spec(width, height, 3, h0, v0);
+}
+
 // Small pictures: a fuzzer mutates quickly what it can read quickly.
 std::vector<NamedSeed> Pictures() {
-    std::vector<NamedSeed> pictures;
-    JpegSpec gray;
-    gray.width = 40;
-    gray.height = 24;
-    gray.components = 1;
-    pictures.emplace_back(QStringLiteral("gray"), EncodeJpeg(gray));
-
-    JpegSpec exifLittle;
-    exifLittle.width = 48;
-    exifLittle.height = 32;
+    JpegSpec exifLittle = Picture(48, 32, 2, 2);
     exifLittle.writeJfif = false;
     exifLittle.markers = {{JPEG_APP0 + 1, ExifMarker(false, 48, 32)}};
-    pictures.emplace_back(QStringLiteral("420-exif-ii"), EncodeJpeg(exifLittle));
 
-    JpegSpec progressive;
-    progressive.width = 40;
-    progressive.height = 24;
-    progressive.hSamp[0] = 2;
-    progressive.vSamp[0] = 1;
+    JpegSpec progressive = Picture(40, 24, 2, 1);
     progressive.progressive = true;
     progressive.writeJfif = false;
     progressive.markers = {{JPEG_APP0 + 1, ExifMarker(true, 40, 24)},
                            {JPEG_COM, QByteArray("a comment")}};
-    pictures.emplace_back(QStringLiteral("422-progressive-exif-mm"), EncodeJpeg(progressive));
 
-    JpegSpec restarts;
-    restarts.width = 32;
-    restarts.height = 32;
-    restarts.hSamp[0] = 1;
-    restarts.vSamp[0] = 1;
+    JpegSpec restarts = Picture(32, 32, 1, 1);
     restarts.restartRows = 1;
-    pictures.emplace_back(QStringLiteral("444-restarts"), EncodeJpeg(restarts));
 
-    JpegSpec cmyk;
-    cmyk.width = 24;
-    cmyk.height = 16;
-    cmyk.components = 4;
-    cmyk.hSamp[0] = 1;
-    cmyk.vSamp[0] = 1;
-    pictures.emplace_back(QStringLiteral("cmyk"), EncodeJpeg(cmyk));
-    return pictures;
+    // Wide luma blocks with restarts inside a progression.
+    JpegSpec wide = Picture(70, 20, 4, 1);
+    wide.progressive = true;
+    wide.restartRows = 1;
+
+    return {{QStringLiteral("gray"), EncodeJpeg(testing_support::Spec(40, 24, 1, 2, 2))},
+            {QStringLiteral("420-exif-ii"), EncodeJpeg(exifLittle)},
+            {QStringLiteral("422-progressive-exif-mm"), EncodeJpeg(progressive)},
+            {QStringLiteral("444-restarts"), EncodeJpeg(restarts)},
+            {QStringLiteral("440-odd"), EncodeJpeg(Picture(27, 37, 1, 2))},
+            {QStringLiteral("411-progressive-restarts"), EncodeJpeg(wide)},
+            {QStringLiteral("cmyk"), EncodeJpeg(testing_support::Spec(24, 16, 4, 1, 1))}};
 }
 
 std::vector<std::uint8_t> Bytes(const QByteArray& data) {
@@ -97,12 +86,14 @@ std::vector<NamedSeed> RectSpecSeeds() {
 
 std::vector<NamedSeed> RectFileSeeds() {
     CCropRect pixels;
+    pixels.color = MakeColorRef(200, 30, 30);
     pixels.left = 10;
     pixels.top = 20;
     pixels.right = 110.5;
     pixels.bottom = 80;
     CCropRect percent;
     percent.isPixel = 0;
+    percent.color = MakeColorRef(30, 30, 200);
     percent.left = 12.5;
     percent.top = 0;
     percent.right = 87.5;

@@ -163,6 +163,16 @@ bool RunReadCoefficients(DecodeJob& job, Coefficients& result) {
 
 }  // namespace
 
+JpegSpec Spec(int width, int height, int components, int h0, int v0) {
+    JpegSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.components = components;
+    spec.hSamp[0] = h0;
+    spec.vSamp[0] = v0;
+    return spec;
+}
+
 QByteArray EncodeJpeg(const JpegSpec& spec) {
     std::vector<std::uint8_t> pixels(
         static_cast<std::size_t>(spec.width * spec.height * spec.components));

@@ -42,6 +42,10 @@ struct JpegSpec {
     std::vector<Marker> markers;  // written right after the library's own markers
 };
 
+// A layout of that size whose first component is sampled h0 x v0 (the
+// others keep 1 x 1).
+JpegSpec Spec(int width, int height, int components, int h0, int v0);
+
 // Encodes a deterministic test picture with the given layout.
 QByteArray EncodeJpeg(const JpegSpec& spec);
 

@@ -10,6 +10,7 @@ namespace {
 using testing_support::EncodeJpeg;
 using testing_support::JpegSpec;
 using testing_support::MakeExifTiff;
+using testing_support::Spec;
 
 // A source object with its header read, ready for RequestWorkspace.
 class SourceHeader {
@@ -51,16 +52,6 @@ TransformOptions Crop(unsigned x, unsigned y, unsigned w, unsigned h) {
     options.cropWidth = w;
     options.cropHeight = h;
     return options;
-}
-
-JpegSpec Spec(int width, int height, int components, int h0, int v0) {
-    JpegSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.components = components;
-    spec.hSamp[0] = h0;
-    spec.vSamp[0] = v0;
-    return spec;
 }
 
 TEST(TransformSupportTest, WorkspaceForTheTwoByTwoExample) {
