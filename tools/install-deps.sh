@@ -4,8 +4,8 @@ set -e
 SUDO=
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends \
+$SUDO apt-get update -qq -o DPkg::Lock::Timeout=600
+$SUDO apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends \
   cmake ninja-build g++ pkg-config \
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n \
   libjpeg62-turbo-dev libjpeg-turbo-progs \
