@@ -11,6 +11,20 @@ is the DRI interval in MCUs (0 = none). With --centre the line is instead
 
 the centre rectangle that the percent rectangle 25%,25%,75%,75% resolves to
 in pelmora-crop (each edge rounded half up from size * percent / 100).
+With --rect L,T,R,B (percent, as in pelmora-crop's "L%,T%,R%,B%") the same
+line for that rectangle.
+
+    jpeg-header.py --sizes [BOX] FILE...
+
+prints what a decode of each file needs to hold, in bytes:
+
+    FULL_RGB SCALED_RGB SCALED_W SCALED_H COEFFICIENTS PATH
+
+FULL_RGB is the whole picture at 3 bytes a pixel; SCALED_RGB the picture
+that libjpeg's scaled decode (scale n/8, the smallest n whose output still
+covers the fit into a BOX x BOX square, default 96) produces; COEFFICIENTS
+the whole-image coefficient buffer (2 bytes per coefficient, blocks padded
+to whole MCUs) that libjpeg keeps for a progressive file, whatever the scale.
 
     jpeg-header.py --compare A B
 
@@ -106,6 +120,29 @@ def sampling_name(count, factors):
     return "%dx%d/%s" % (h, v, names.get((h, v), "other") if others_one else "other")
 
 
+def fit(width, height, box):
+    if width <= box and height <= box:
+        return width, height
+    if width >= height:
+        return box, max(1, int(height * box / width + 0.5))
+    return max(1, int(width * box / height + 0.5)), box
+
+
+def sizes(path, box):
+    (width, height, count, factors, mode), _ = read_header(path)
+    fit_w, fit_h = fit(width, height, box)
+    for num in range(1, 9):
+        scaled_w, scaled_h = -(-width * num // 8), -(-height * num // 8)
+        if scaled_w >= fit_w and scaled_h >= fit_h:
+            break
+    h_max = max(h for h, _ in factors)
+    v_max = max(v for _, v in factors)
+    mcus_x = -(-width // (8 * h_max))
+    mcus_y = -(-height // (8 * v_max))
+    coefficients = sum(mcus_x * h * mcus_y * v * 64 * 2 for h, v in factors)
+    return width * height * 3, scaled_w * scaled_h * 3, scaled_w, scaled_h, coefficients
+
+
 def main(argv):
     if argv and argv[0] == "--compare":
         if len(argv) != 3:
@@ -117,12 +154,27 @@ def main(argv):
             sys.stderr.write("jpeg-header.py: %s\n" % error)
             return 1
         return 0
-    centre = False
-    if argv and argv[0] == "--centre":
-        centre = True
+    if argv and argv[0] == "--sizes":
+        box = 96
         argv = argv[1:]
+        if argv and argv[0].isdigit():
+            box = int(argv[0])
+            argv = argv[1:]
+        for path in argv:
+            print(*sizes(path, box), path)
+        return 0
+    percent = None
+    if argv and argv[0] == "--centre":
+        percent = (25.0, 25.0, 75.0, 75.0)
+        argv = argv[1:]
+    elif len(argv) > 1 and argv[0] == "--rect":
+        percent = tuple(float(v.rstrip("%")) for v in argv[1].split(","))
+        if len(percent) != 4:
+            sys.stderr.write("jpeg-header.py: --rect wants L,T,R,B in percent\n")
+            return 2
+        argv = argv[2:]
     if not argv:
-        sys.stderr.write("usage: jpeg-header.py [--centre] FILE...\n")
+        sys.stderr.write("usage: jpeg-header.py [--centre | --rect L,T,R,B] FILE...\n")
         return 2
     status = 0
     for path in argv:
@@ -132,9 +184,9 @@ def main(argv):
             sys.stderr.write("jpeg-header.py: %s: %s\n" % (path, error))
             status = 1
             continue
-        if centre:
-            left, right = int(width * 25 / 100 + 0.5), int(width * 75 / 100 + 0.5)
-            top, bottom = int(height * 25 / 100 + 0.5), int(height * 75 / 100 + 0.5)
+        if percent is not None:
+            left, right = (int(width * p / 100 + 0.5) for p in (percent[0], percent[2]))
+            top, bottom = (int(height * p / 100 + 0.5) for p in (percent[1], percent[3]))
             print(right - left, bottom - top, left, top, path)
         else:
             print(width, height, count, sampling_name(count, factors), mode, restart,
