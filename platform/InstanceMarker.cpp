@@ -29,9 +29,9 @@ QString SafeName(QString name) {
 
 // Reads one request from another copy, then lets the connection go.
 void HandleRequest(QLocalSocket* socket, const std::function<void()>& onRequest) {
-    const qint64 size = static_cast<qint64>(sizeof kRaiseRequest - 1);
     QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, size, onRequest] {
+    QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, onRequest] {
+        constexpr auto size = static_cast<qint64>(sizeof kRaiseRequest - 1);
         if (socket->bytesAvailable() < size) return;
         if (socket->read(size) == kRaiseRequest) onRequest();
         socket->disconnectFromServer();

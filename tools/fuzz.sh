@@ -33,7 +33,11 @@ TARGETS=${*:-lossless_crop recompress_crop thumbnail rect_spec rect_file image_l
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPELMORA_FUZZ=ON -DPELMORA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD_DIR" >/dev/null
+if ! cmake --build "$BUILD_DIR" >"$BUILD_DIR/build.log" 2>&1; then
+  grep -E "error|FAILED" "$BUILD_DIR/build.log" | head -40 >&2
+  echo "fuzz.sh: the fuzz build failed (log: $BUILD_DIR/build.log)" >&2
+  exit 1
+fi
 
 FUZZ=$BUILD_DIR/fuzz
 mkdir -p "$FUZZ/logs"

@@ -15,7 +15,6 @@ namespace palette {
 const QColor kBackground(245, 250, 254);
 const QColor kPanel(229, 234, 238);
 const QColor kAccent(88, 123, 194);
-const QColor kText(64, 64, 72);
 }  // namespace palette
 
 constexpr double kPadding = 4.0;
