@@ -39,53 +39,10 @@
 #   OUT_DIR       results (default bench/out/lossless; emptied first)
 set -eu
 
-if [ "${PRIORITY:-0}" = 1 ] && [ -z "${PELMORA_BENCH_SESSION:-}" ]; then
-  [ "$(id -u)" -eq 0 ] || { echo "lossless: PRIORITY=1 needs root" >&2; exit 2; }
-  export PELMORA_BENCH_SESSION=1
-  exec setsid -w sh "$0" "$@"
-fi
-if [ -n "${PELMORA_BENCH_SESSION:-}" ]; then
-  echo -20 >/proc/self/autogroup
-  START_WAIT=${START_WAIT:-0}
-  MAX_WAIT=${MAX_WAIT:-0}
-fi
-
-BENCH_DIR=$(cd "$(dirname "$0")" && pwd)
-ROOT=$(cd "$BENCH_DIR/.." && pwd)
-CORPUS_DIR=${CORPUS_DIR:-$BENCH_DIR/corpus}
-OUT=${OUT_DIR:-$BENCH_DIR/out/lossless}
-RUNS=${RUNS:-10}
-MEM_RUNS=${MEM_RUNS:-5}
-PELMORA_CROP=${PELMORA_CROP:-$ROOT/build-release/cli/pelmora-crop}
-
-SUDO=
-if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
-START_WAIT=${START_WAIT:-1800}
-export MAX_WAIT=${MAX_WAIT:-10}
-need() {
-  if ! command -v "$1" >/dev/null 2>&1; then
-    echo "lossless: installing $2 for $1" >&2
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "$2" >/dev/null
-  fi
-}
+NAME=lossless
+# shellcheck source=bench/common.sh
+. "$(dirname "$0")/common.sh"
 need jpegtran libjpeg-turbo-progs
-need hyperfine hyperfine
-need python3 python3
-[ -x /usr/bin/time ] || need /usr/bin/time time
-
-# The release build of the tree as it is now (BUILD=0 uses PELMORA_CROP as is).
-if [ "${BUILD:-1}" = 1 ] && [ "$PELMORA_CROP" = "$ROOT/build-release/cli/pelmora-crop" ]; then
-  cmake -S "$ROOT" -B "$ROOT/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_BUILD_TESTS=OFF >/dev/null
-  if ! build_log=$(cmake --build "$ROOT/build-release" 2>&1); then
-    echo "$build_log" >&2
-    echo "lossless: the release build failed" >&2
-    exit 1
-  fi
-fi
-[ -s "$CORPUS_DIR/MANIFEST.txt" ] || CORPUS_DIR=$CORPUS_DIR sh "$BENCH_DIR/make-corpus.sh"
-
-rm -rf "$OUT"
-mkdir -p "$OUT"
 RECTS=$OUT/rects.txt
 python3 "$BENCH_DIR/jpeg-header.py" --centre "$CORPUS_DIR"/*.jpg >"$RECTS"
 COUNT=$(wc -l <"$RECTS")
