@@ -2,6 +2,7 @@
 
 #include "platform/FileVersion.h"
 #include "platform/Language.h"
+#include "platform/PathUtils.h"
 #include "platform/PlatformUi.h"
 #include "platform/WindowUtils.h"
 #include "platform/WorkArea.h"
@@ -17,38 +18,44 @@ CPelmoraApp* g_instance = nullptr;
 
 }  // namespace
 
-CPelmoraApp::CPelmoraApp() { g_instance = this; }
-
-CPelmoraApp::~CPelmoraApp() {
-    if (g_instance == this) g_instance = nullptr;
+CPelmoraApp::CPelmoraApp() {
+    g_instance = this;
 }
 
-CPelmoraApp* CPelmoraApp::Instance() { return g_instance; }
+CPelmoraApp::~CPelmoraApp() {
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+CPelmoraApp* CPelmoraApp::Instance() {
+    return g_instance;
+}
 
 bool CPelmoraApp::InitInstance() {
     SetUpPlatformUi();
     appName = ApplicationName();
     QCoreApplication::setApplicationName(appName);
-    if (!BecomeTheOnlyCopy()) return false;
+    if (!BecomeTheOnlyCopy())
+        return false;
     QCoreApplication::setOrganizationName(CompanyName());
     LoadSettings();
     GetFileVersion(QCoreApplication::applicationFilePath(), &fileVersionMS, &fileVersionLS);
     CreateMainWindow();
-    // The first start is complete once the window stands.
-    settings.notFirst = 1;
     return true;
 }
 
 int CPelmoraApp::ExitInstance() {
     // Only a copy that loaded the settings may write them back.
-    if (settingsLoaded_) SaveSettings();
+    if (settingsLoaded_)
+        SaveSettings();
     mainWindow_.reset();
     marker_.reset();
     return 0;
 }
 
 int CPelmoraApp::Run() {
-    if (!InitInstance()) return 0;
+    if (!InitInstance())
+        return 0;
     QApplication::exec();
     return ExitInstance();
 }
@@ -84,10 +91,15 @@ bool CPelmoraApp::BecomeTheOnlyCopy() {
 }
 
 void CPelmoraApp::CreateMainWindow() {
-    mainWindow_ = std::make_unique<QWidget>();
-    mainWindow_->setWindowTitle(appName);
-    const PixelRect place = CenterInWorkArea(kFrameWidth, kFrameHeight);
-    mainWindow_->setGeometry(place.left, place.top, place.Width(), place.Height());
+    ViewEnvironment environment;
+    environment.settings = &settings;
+    environment.appActive = &appActive;
+    environment.versionMS = fileVersionMS;
+    environment.versionLS = fileVersionLS;
+    environment.dataFolder = dataFolder;
+    if (environment.dataFolder.isEmpty())
+        GetModuleFolder(environment.dataFolder);
+    mainWindow_ = std::make_unique<CMainFrame>(environment, logoTiming);
     mainWindow_->show();
     mainWindow_->repaint();
 }

@@ -4,6 +4,7 @@
 // copy, and the settings that every window reads and changes in memory.
 
 #include "app/AppSettings.h"
+#include "app/MainFrame.h"
 #include "platform/InstanceMarker.h"
 
 #include <QString>
@@ -14,7 +15,7 @@
 class QWidget;
 
 class CPelmoraApp {
-public:
+  public:
     CPelmoraApp();
     ~CPelmoraApp();
     CPelmoraApp(const CPelmoraApp&) = delete;
@@ -42,16 +43,17 @@ public:
     bool appActive = false;     // kept by the main window
 
     QWidget* MainWindow() const { return mainWindow_.get(); }
+    CMainFrame* MainFrame() const { return mainWindow_.get(); }
 
-    // The main window's size until it can be resized.
-    static constexpr int kFrameWidth = 984;
-    static constexpr int kFrameHeight = 728;
+    // Where IMG.DAT and RECT.DAT live: empty means the program's folder.
+    QString dataFolder;
+    LogoTiming logoTiming;
 
-private:
+  private:
     bool BecomeTheOnlyCopy();
     void CreateMainWindow();
 
     std::unique_ptr<CInstanceMarker> marker_;
-    std::unique_ptr<QWidget> mainWindow_;
+    std::unique_ptr<CMainFrame> mainWindow_;
     bool settingsLoaded_ = false;
 };

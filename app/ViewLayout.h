@@ -4,6 +4,8 @@
 // client size, where the hint cards go, how the window grows under a dragged
 // edge, and which image the previous and next commands show.
 
+#include "croprects/CropRect.h"
+
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -38,7 +40,7 @@ struct ViewLayout {
     QRect minimise;
     QRect help;
     QRect home;
-    QRect imagesHint;      // 150 x 80, view coordinates
+    QRect imagesHint;  // 150 x 80, view coordinates
     QRect rectanglesHint;
 };
 
@@ -60,3 +62,26 @@ int StepImage(int current, int count, const std::vector<int>& selectedAscending,
 
 // The status line's image count text.
 QString ImageCountText(bool japanese, int images, int selected);
+
+// Where a picture of `bitmap` size stands in a preview of `preview` size:
+// fitted keeping its proportions (enlarged when smaller) and centred, halves
+// truncated.
+QRect PreviewPicturePlacement(QSize preview, QSize bitmap);
+
+// A rectangle resolved on an image `imageWidth` wide, as drawn over the
+// picture at `drawn`: every coordinate scaled by the drawn width over the
+// image width and rounded, then moved to the picture's origin.
+PixelRect MapToPreview(const PixelRect& resolved, int imageWidth, const QRect& drawn);
+
+// The first rectangle, in list order, whose outline lies under `point`
+// (preview coordinates, handles of 4 pixels): -1 when there is none or the
+// point lies outside the drawn picture. Rectangles resolving to nothing on
+// the image are never found.
+int PreviewRectangleAt(QPoint point, const std::vector<CCropRect>& rects, QSize imageSize,
+                       const QRect& drawn);
+
+enum class WebPage { kHome, kHelp };
+
+// The address of one of the vendor's pages in the language of the texts,
+// on the web host the program was built with.
+QString WebPageAddress(WebPage page, bool japanese);

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
@@ -34,22 +35,31 @@ void WriteSettings(const TestHome& home, const QString& application, const QByte
     WriteBytes(path, text);
 }
 
+// Data files in the test's home, and no logo to wait for.
+void KeepInHome(CPelmoraApp& app, const TestHome& home) {
+    app.dataFolder = home.Root() + QLatin1Char('/');
+    app.logoTiming = LogoTiming{{}, {}, {}};
+}
+
 TEST(PelmoraAppTest, StartsWithItsWindowAndSavesClampedSettingsAtExit) {
     TestHome home;
     ScopedLanguage language("en_US.UTF-8");
     WriteSettings(home, kEnglish, "[param]\njpegquality=150\nrecomp=1\n");
     CPelmoraApp app;
+    KeepInHome(app, home);
     EXPECT_EQ(CPelmoraApp::Instance(), &app);
     ASSERT_TRUE(app.InitInstance());
+    EXPECT_FALSE(app.appActive);
+    // This start is the first completed one once the window has loaded.
+    EXPECT_EQ(app.settings.notFirst, 0);
+    ASSERT_TRUE(WaitUntil([&] { return app.settings.notFirst == 1; }));
     EXPECT_EQ(app.appName, kEnglish);
     EXPECT_EQ(app.settings.jpegQuality, 100);
     EXPECT_EQ(app.settings.recompress, 1);
-    EXPECT_EQ(app.settings.notFirst, 1);  // this start is the first completed one
-    EXPECT_EQ(app.fileVersionMS, static_cast<quint32>(PELMORA_VERSION_MAJOR << 16 |
-                                                      PELMORA_VERSION_MINOR));
-    EXPECT_EQ(app.fileVersionLS, static_cast<quint32>(PELMORA_VERSION_PATCH << 16 |
-                                                      PELMORA_VERSION_TWEAK));
-    EXPECT_FALSE(app.appActive);
+    EXPECT_EQ(app.fileVersionMS,
+              static_cast<quint32>(PELMORA_VERSION_MAJOR << 16 | PELMORA_VERSION_MINOR));
+    EXPECT_EQ(app.fileVersionLS,
+              static_cast<quint32>(PELMORA_VERSION_PATCH << 16 | PELMORA_VERSION_TWEAK));
     QWidget* window = app.MainWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
@@ -72,6 +82,7 @@ TEST(PelmoraAppTest, JapaneseSystemUsesItsOwnNameAndBranch) {
     ScopedLanguage language("ja_JP.UTF-8");
     WriteSettings(home, kEnglish, "[app]\nnotfirst=1\n[param]\njpegquality=55\n");
     CPelmoraApp app;
+    KeepInHome(app, home);
     ASSERT_TRUE(app.InitInstance());
     EXPECT_EQ(app.appName, kJapanese);
     EXPECT_EQ(app.MainWindow()->windowTitle(), kJapanese);
@@ -85,11 +96,15 @@ TEST(PelmoraAppTest, RunEndsWhenTheWindowClosesAndSaves) {
     TestHome home;
     ScopedLanguage language("C");
     CPelmoraApp app;
+    KeepInHome(app, home);
     QTimer::singleShot(0, [&app] {
         app.settings.recompress = 1;
         app.MainWindow()->close();
     });
+    QString asked;
+    ModalScript answers({ClickButton(QMessageBox::Yes, &asked)});
     EXPECT_EQ(app.Run(), 0);
+    EXPECT_EQ(asked, QStringLiteral("Are you sure to exit?"));
     EXPECT_TRUE(ReadBytes(home.SettingsFile(kEnglish)).contains("recomp=1"));
 }
 
@@ -97,7 +112,9 @@ TEST(PelmoraAppTest, SecondCopyRaisesTheFirstAndEndsWithoutSaving) {
     TestHome home;
     ScopedLanguage language("C");
     CPelmoraApp first;
+    KeepInHome(first, home);
     ASSERT_TRUE(first.InitInstance());
+    ASSERT_TRUE(WaitUntil([&] { return first.settings.notFirst == 1; }));  // loaded
     QWidget elsewhere;
     elsewhere.setWindowTitle(QStringLiteral("another program"));
     elsewhere.show();
@@ -118,7 +135,7 @@ TEST(PelmoraAppTest, SecondCopyRaisesTheFirstAndEndsWithoutSaving) {
 
 // Real copies of the program, each in its own process.
 class PelmoraProcessTest : public ::testing::Test {
-protected:
+  protected:
     PelmoraProcessTest() : language_("C") {}
     ~PelmoraProcessTest() override {
         for (auto& process : processes_) {

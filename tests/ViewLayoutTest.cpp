@@ -1,9 +1,13 @@
 #include "app/ViewLayout.h"
 #include "platform/HitTest.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 namespace {
+
+using testing_support::PixelRectangle;
 
 TEST(ViewLayoutTest, ChildrenAtTheStartingSize) {
     const ViewLayout l = ComputeViewLayout(984, 728, SheetSizes{});
@@ -26,7 +30,8 @@ TEST(ViewLayoutTest, ChildrenAtTheStartingSize) {
 }
 
 TEST(ViewLayoutTest, CloseStaysEightPixelsFromTheRightAndListsFortyFromTheTop) {
-    for (const QSize size : {QSize(800, 600), QSize(1000, 700), QSize(1921, 1081), QSize(3000, 2000)}) {
+    for (const QSize size :
+         {QSize(800, 600), QSize(1000, 700), QSize(1921, 1081), QSize(3000, 2000)}) {
         const ViewLayout l = ComputeViewLayout(size.width(), size.height(), SheetSizes{});
         EXPECT_EQ(size.width() - (l.close.x() + l.close.width()), 8);
         EXPECT_EQ(l.imageList.y(), 40);
@@ -66,13 +71,51 @@ TEST(ViewLayoutTest, PreviousAndNextFollowTheSelection) {
     EXPECT_EQ(StepImage(3, 5, {3}, false), 3);
     EXPECT_EQ(StepImage(1, 5, {1, 3}, true), 3);
     EXPECT_EQ(StepImage(3, 5, {1, 3}, true), 1);
-    EXPECT_EQ(StepImage(2, 5, {1, 3, 4}, true), 3);   // not selected: the first one counts
+    EXPECT_EQ(StepImage(2, 5, {1, 3, 4}, true), 3);  // not selected: the first one counts
     EXPECT_EQ(StepImage(2, 5, {1, 3, 4}, false), 4);
 }
 
 TEST(ViewLayoutTest, StatusTextInBothLanguages) {
     EXPECT_EQ(ImageCountText(false, 12, 2), QStringLiteral("12 images(2 selected)"));
     EXPECT_EQ(ImageCountText(true, 12, 2), QStringLiteral("12 個の画像中 2 個を選択しています"));
+}
+
+TEST(ViewLayoutTest, PreviewPictureIsFittedAndCentred) {
+    // 467 x 438 preview: a 4000 x 3000 bitmap fits 467 wide, 350 high.
+    EXPECT_EQ(PreviewPicturePlacement({467, 438}, {4000, 3000}), QRect(0, 44, 467, 350));
+    // A small picture is enlarged; odd leftovers are split with truncation.
+    EXPECT_EQ(PreviewPicturePlacement({467, 438}, {10, 20}), QRect(124, 0, 219, 438));
+    EXPECT_TRUE(PreviewPicturePlacement({467, 438}, {0, 0}).isEmpty());
+}
+
+TEST(ViewLayoutTest, RectanglesMapOntoTheDrawnPictureRounded) {
+    const QRect drawn(0, 44, 467, 350);  // a 4000-wide image
+    // 1001 * 467 / 4000 = 116.87 -> 117; 3 * 0.11675 = 0.35 -> 0.
+    EXPECT_EQ(MapToPreview(PixelRect{1001, 3, 4000, 3000}, 4000, drawn),
+              (PixelRect{117, 44, 467, 44 + 350}));
+    EXPECT_EQ(MapToPreview(PixelRect{1, 1, 2, 2}, 0, drawn), PixelRect{});
+}
+
+TEST(ViewLayoutTest, OnlyOutlinesOfRectanglesOnTheImageAreFound) {
+    const QRect drawn(10, 20, 400, 300);  // an 800 x 600 image at half size
+    std::vector<CCropRect> rects{PixelRectangle(2000, 2000, 2100, 2100),  // off the image
+                                 PixelRectangle(100, 100, 300, 300),
+                                 PixelRectangle(100, 100, 500, 500)};
+    // (100,100)-(300,300) is drawn at (60,70)-(160,170).
+    EXPECT_EQ(PreviewRectangleAt({60, 100}, rects, {800, 600}, drawn), 1);    // left edge
+    EXPECT_EQ(PreviewRectangleAt({63, 73}, rects, {800, 600}, drawn), 1);     // corner, within 4
+    EXPECT_EQ(PreviewRectangleAt({100, 100}, rects, {800, 600}, drawn), -1);  // inside, no edge
+    EXPECT_EQ(PreviewRectangleAt({260, 200}, rects, {800, 600}, drawn),
+              2);  // right edge of the third
+    EXPECT_EQ(PreviewRectangleAt({5, 70}, rects, {800, 600}, drawn), -1);  // outside the picture
+}
+
+TEST(ViewLayoutTest, WebPagesByLanguage) {
+    const QString host = QStringLiteral("http://") + QStringLiteral(PELMORA_TEST_WEB_HOST) + '/';
+    EXPECT_EQ(WebPageAddress(WebPage::kHome, true), host + "index.html");
+    EXPECT_EQ(WebPageAddress(WebPage::kHome, false), host + "index_e.html");
+    EXPECT_EQ(WebPageAddress(WebPage::kHelp, true), host + "pelmora/pelmora.html");
+    EXPECT_EQ(WebPageAddress(WebPage::kHelp, false), host + "pelmora/pelmora_e.html");
 }
 
 }  // namespace

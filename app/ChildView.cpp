@@ -1,0 +1,477 @@
+#include "app/ChildView.h"
+
+#include "app/PictureButton.h"
+#include "croprects/CropRectListBox.h"
+#include "croprects/RectFile.h"
+#include "engine/ProgressDlg.h"
+#include "images/HelpWnd.h"
+#include "images/ImageCollectionUi.h"
+#include "images/ImgList.h"
+#include "platform/Language.h"
+#include "platform/MessageBoxes.h"
+#include "platform/StringTable.h"
+
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QPainter>
+#include <QRegion>
+
+#include <algorithm>
+
+namespace {
+
+// The preview: drawn by the view, transparent for the mouse, so the view
+// sees every press and move over it.
+class PreviewPane : public QWidget {
+  public:
+    PreviewPane(CChildView* view) : QWidget(view), view_(view) {
+        setObjectName(QStringLiteral("211"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        view_->DrawPreview(painter);
+    }
+
+  private:
+    CChildView* view_;
+};
+
+QImage LoadResourcePicture(int number) {
+    QFile file(QStringLiteral(":/pelmora/bitmaps/%1.png").arg(number));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    CImg picture;
+    if (picture.LoadFromMemory(bytes.size(), bytes.constData()) == 0)
+        return {};
+    return picture.Image();
+}
+
+// The Japanese or the English picture by the language rule.
+QImage LangPicture(int japanese, int english) {
+    return LoadResourcePicture(IsJapaneseLanguage() ? japanese : english);
+}
+
+}  // namespace
+
+CChildView::CChildView(ViewEnvironment environment, QWidget* parent)
+    : QWidget(parent), env_(std::move(environment)), batch_(this) {
+    imageFile_ = env_.dataFolder + ImageFileName();
+    rectFile_ = env_.dataFolder + RectFileName();
+    setAcceptDrops(true);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    openPage_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    editRect_ = [this](CCropRect& rect) { return RunCropRectDlg(rect); };
+    LoadSheets();
+    CreateChildren();
+    connect(&images_, &ImageCollection::CurrentIndexChanged, this, [this] { ResetPreview(); });
+    connect(&images_, &ImageCollection::CountChanged, this, [this] {
+        UpdateHints();
+        update();
+    });
+    LayOut();
+    PlaceHints();
+    QMetaObject::invokeMethod(this, &CChildView::AfterCreate, Qt::QueuedConnection);
+}
+
+CChildView::~CChildView() {
+    SaveDataFiles();
+    delete imagesHint_.data();
+    delete rectanglesHint_.data();
+}
+
+void CChildView::LoadSheets() {
+    rectButtons_ = LangPicture(132, 157);
+    cropButtons_ = LangPicture(133, 155);
+    removeButtons_ = LangPicture(134, 156);
+    stepButtons_ = LoadResourcePicture(135);
+    captionIcons_ = LoadResourcePicture(136);
+    captionActive_ = LoadResourcePicture(131);
+    captionInactive_ = LoadResourcePicture(158);
+    cornerPicture_ = LoadResourcePicture(219);
+    sheets_.rectangleButtons = rectButtons_.size();
+    sheets_.cropButtons = cropButtons_.size();
+    sheets_.removeButtons = removeButtons_.size();
+    sheets_.stepButtons = stepButtons_.size();
+}
+
+CPictureButton* CChildView::MakeButton(int command, const QImage& sheet, int column, int columns) {
+    const int w = sheet.width() / columns;
+    auto* button = new CPictureButton(command, sheet, QRect(column * w, 0, w, sheet.height() / 2),
+                                      false, this);
+    connect(button, &QAbstractButton::clicked, this, [this, command] { OnCommand(command); });
+    buttons_[command] = button;
+    return button;
+}
+
+// Cells of the caption sheet are 17 x 17 and counted from 0 at the left.
+CPictureButton* CChildView::MakeCaptionButton(int command, int cell) {
+    auto* button =
+        new CPictureButton(command, captionIcons_, QRect(cell * 17, 0, 17, 17), true, this);
+    connect(button, &QAbstractButton::clicked, this, [this, command] { OnCommand(command); });
+    buttons_[command] = button;
+    return button;
+}
+
+void CChildView::CreateChildren() {
+    MakeCaptionButton(kCmdHomePage, 1);
+    MakeCaptionButton(kCmdHelpPage, 3);
+    MakeCaptionButton(kCmdMinimise, 4);
+    MakeCaptionButton(kCmdClose, 5);
+    MakeButton(kCmdCropSelected, cropButtons_, 0, 2);
+    MakeButton(kCmdCropAll, cropButtons_, 1, 2);
+
+    imageList_ = new CImgList(this);
+    imageList_->setObjectName(QStringLiteral("203"));
+    imageList_->SetCollection(&images_);
+    connect(imageList_, &CImgList::ImageClicked, this, &CChildView::OnImageClicked);
+    connect(imageList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { update(); });
+    imagesHint_ =
+        new CHelpWnd(IsJapaneseLanguage() ? kImagesHintJapanese : kImagesHintEnglish, this);
+
+    MakeButton(kCmdRemoveSelected, removeButtons_, 0, 2);
+    MakeButton(kCmdRemoveAll, removeButtons_, 1, 2);
+
+    rectList_ = new CCropRectListBox(this);
+    rectList_->setObjectName(QStringLiteral("212"));
+    rectanglesHint_ =
+        new CHelpWnd(IsJapaneseLanguage() ? kRectanglesHintJapanese : kRectanglesHintEnglish, this);
+
+    // The sheet's columns: edit, add, delete (a fourth is not used).
+    MakeButton(kCmdAddRect, rectButtons_, 1, 4);
+    MakeButton(kCmdEditRect, rectButtons_, 0, 4);
+    MakeButton(kCmdDeleteRect, rectButtons_, 2, 4);
+
+    preview_ = new PreviewPane(this);
+
+    MakeButton(kCmdPrevious, stepButtons_, 0, 2);
+    MakeButton(kCmdNext, stepButtons_, 1, 2);
+}
+
+CPictureButton* CChildView::Button(int command) const {
+    const auto found = buttons_.find(command);
+    return found == buttons_.end() ? nullptr : found->second;
+}
+
+void CChildView::LayOut() {
+    layout_ = ComputeViewLayout(width(), height(), sheets_);
+    imageList_->setGeometry(layout_.imageList);
+    rectList_->setGeometry(layout_.rectangleList);
+    preview_->setGeometry(layout_.preview);
+    // The step buttons' corner is not part of the preview.
+    QRegion region(0, 0, layout_.preview.width(), layout_.preview.height());
+    region -= layout_.previewCorner.translated(-layout_.preview.topLeft());
+    preview_->setMask(region);
+    const std::pair<int, QRect> places[] = {
+        {kCmdRemoveSelected, layout_.removeSelected},
+        {kCmdRemoveAll, layout_.removeAll},
+        {kCmdAddRect, layout_.add},
+        {kCmdEditRect, layout_.edit},
+        {kCmdDeleteRect, layout_.remove},
+        {kCmdPrevious, layout_.previous},
+        {kCmdNext, layout_.next},
+        {kCmdCropSelected, layout_.cropSelected},
+        {kCmdCropAll, layout_.cropAll},
+        {kCmdClose, layout_.close},
+        {kCmdMinimise, layout_.minimise},
+        {kCmdHelpPage, layout_.help},
+        {kCmdHomePage, layout_.home},
+    };
+    for (const auto& [command, place] : places)
+        buttons_.at(command)->setGeometry(place);
+}
+
+void CChildView::PlaceHints() {
+    const auto place = [this](CHelpWnd* hint, const QRect& area) {
+        if (hint != nullptr)
+            hint->setGeometry(QRect(mapToGlobal(area.topLeft()), area.size()));
+    };
+    place(imagesHint_, layout_.imagesHint);
+    place(rectanglesHint_, layout_.rectanglesHint);
+}
+
+void CChildView::UpdateHints() {
+    // Hints stand over a window that the user sees; a hidden view shows none.
+    const bool shown = isVisible();
+    if (imagesHint_ != nullptr)
+        imagesHint_->setVisible(shown && images_.Count() == 0);
+    if (rectanglesHint_ != nullptr)
+        rectanglesHint_->setVisible(shown && rects_.empty());
+}
+
+void CChildView::AfterCreate() {
+    const ProgressFactory progress = ProgressWindowFactory<CProgressDlg>();
+    LoadImageListWithProgress(this, images_, imageFile_, progress, imageList_);
+    LoadCropRects();
+    dialogImage_ = images_.CurrentIndex() >= 0 ? &images_.At(images_.CurrentIndex()) : nullptr;
+    ResetPreview();
+    update();
+    if (env_.settings != nullptr && env_.settings->notFirst == 0)
+        env_.settings->notFirst = 1;
+    PlaceHints();
+    UpdateHints();
+    Q_EMIT Loaded();
+}
+
+void CChildView::LoadCropRects() {
+    std::vector<CCropRect> loaded;
+    if (!ReadRectFile(rectFile_, loaded))
+        return;
+    const qint64 bytes = QFile(rectFile_).size();
+    CProgressDlg progress(this, static_cast<int>(std::min<qint64>(bytes, INT_MAX)));
+    int done = 0;
+    for (const CCropRect& rect : loaded) {
+        AddCropRect(rect);
+        done += kRectRecordSize;
+        if (progress.Step(done) == 0)
+            break;
+    }
+}
+
+void CChildView::SaveDataFiles() {
+    if (saved_)
+        return;
+    saved_ = true;
+    QWidget* owner = isVisible() ? this : nullptr;
+    SaveImageListOrWarn(owner, images_, imageFile_);
+    QString error;
+    if (!WriteRectFile(rectFile_, rects_, &error)) {
+        ShowNotice(owner, LangString(11845, 11846).arg(rectFile_));
+    }
+}
+
+void CChildView::AddCropRect(const CCropRect& rect) {
+    rects_.push_back(rect);
+    rectList_->InsertRow(rectList_->count(), rect.Format(), rect.color);
+    UpdateHints();
+    preview_->update();
+}
+
+void CChildView::InsertCropRect(const CCropRect& rect, int index) {
+    index = std::clamp(index, 0, static_cast<int>(rects_.size()));
+    rects_.insert(rects_.begin() + index, rect);
+    rectList_->InsertRow(index, EditedRectText(rect), rect.color);
+    UpdateHints();
+    preview_->update();
+}
+
+void CChildView::RemoveCropRect(int index) {
+    if (index < 0 || index >= static_cast<int>(rects_.size()))
+        return;
+    rects_.erase(rects_.begin() + index);
+    rectList_->RemoveRow(index);
+    UpdateHints();
+    preview_->update();
+}
+
+void CChildView::ResetPreview() {
+    previewBitmap_.reset();
+    previewTried_ = false;
+    preview_->update();
+}
+
+void CChildView::OnCommand(int command) {
+    switch (command) {
+        case kCmdCropSelected:
+            batch_.OnCropSelected(MakeBatchInput());
+            break;
+        case kCmdCropAll:
+            batch_.OnCropAll(MakeBatchInput());
+            break;
+        case kCmdRemoveSelected:
+        case kCmdRemoveAll:
+            OnRemoveImages(command == kCmdRemoveAll);
+            break;
+        case kCmdAddRect:
+            OnAddCropRect();
+            break;
+        case kCmdEditRect:
+            OnEditCropRect();
+            break;
+        case kCmdDeleteRect:
+            OnDeleteCropRect();
+            break;
+        case kCmdPrevious:
+        case kCmdNext:
+            if (!RefuseWithoutImages())
+                OnStep(command == kCmdNext);
+            break;
+        case kCmdHomePage:
+        case kCmdHelpPage:
+            openPage_(QUrl(WebPageAddress(command == kCmdHomePage ? WebPage::kHome : WebPage::kHelp,
+                                          IsJapaneseLanguage())));
+            break;
+        case kCmdMinimise:
+            window()->showMinimized();
+            break;
+        case kCmdClose:
+            QMetaObject::invokeMethod(window(), &QWidget::close, Qt::QueuedConnection);
+            break;
+        default:
+            break;
+    }
+}
+
+bool CChildView::RefuseWithoutImages() {
+    if (images_.Count() > 0)
+        return false;
+    ShowNotice(this, LangString(129, 146));
+    return true;
+}
+
+bool CChildView::RefuseWithoutSelectedRect() {
+    if (RefuseWithoutImages())
+        return true;
+    if (rects_.empty()) {
+        ShowNotice(this, LangString(130, 151));
+        return true;
+    }
+    if (rectList_->SelectedRow() < 0) {
+        ShowNotice(this, LangString(131, 152));
+        return true;
+    }
+    return false;
+}
+
+void CChildView::OnRemoveImages(bool all) {
+    if (RefuseWithoutImages())
+        return;
+    const std::vector<int> selected = imageList_->SelectedRows();
+    if (!all && selected.empty()) {
+        ShowNotice(this, LangString(132, 147));
+        return;
+    }
+    if (!AskQuestion(this, LangString(133, 148)))
+        return;
+    if (all) {
+        images_.RemoveAll();
+    } else {
+        images_.RemoveImages(selected);
+    }
+    ResetPreview();
+    update();
+}
+
+void CChildView::OnAddCropRect() {
+    if (RefuseWithoutImages())
+        return;
+    if (images_.CurrentIndex() < 0) {
+        ShowNotice(this, LangString(129, 146));
+        return;
+    }
+    dialogImage_ = &images_.At(images_.CurrentIndex());
+    CCropRect rect;
+    if (!editRect_(rect))
+        return;
+    // The dialog's step buttons may have moved to another image.
+    const int current = images_.CurrentIndex();
+    if (current < 0)
+        return;
+    const CImgThumb& image = images_.At(current);
+    if (rect.Resolve(image.width, image.height).IsEmpty())
+        return;
+    AddCropRect(rect);
+}
+
+void CChildView::OnEditCropRect() {
+    if (RefuseWithoutSelectedRect())
+        return;
+    const int index = rectList_->SelectedRow();
+    if (images_.CurrentIndex() < 0)
+        return;
+    dialogImage_ = &images_.At(images_.CurrentIndex());
+    CCropRect rect = rects_[static_cast<std::size_t>(index)];
+    if (!editRect_(rect))
+        return;
+    RemoveCropRect(index);
+    InsertCropRect(rect, index);
+    rectList_->SelectRow(index);
+}
+
+void CChildView::OnDeleteCropRect() {
+    if (RefuseWithoutSelectedRect())
+        return;
+    const int index = rectList_->SelectedRow();
+    if (!AskQuestion(this, LangString(154, 155)))
+        return;
+    RemoveCropRect(index);
+}
+
+void CChildView::OnStep(bool forward) {
+    const int next =
+        StepImage(images_.CurrentIndex(), images_.Count(), imageList_->SelectedRows(), forward);
+    if (next < 0)
+        return;
+    images_.SetCurrentIndex(next);
+    dialogImage_ = &images_.At(next);
+    ResetPreview();
+    update();
+}
+
+void CChildView::OnImageClicked(int row) {
+    if (row < 0 || row >= images_.Count())
+        return;
+    if (imageList_->IsSelected(row) || imageList_->SelectedCount() == 0) {
+        images_.SetCurrentIndex(row);
+        ResetPreview();
+    } else {
+        OnStep(false);
+    }
+    update();
+}
+
+bool CChildView::RunCropRectDlg(CCropRect&) {
+    return false;
+}
+
+BatchRunInput CChildView::MakeBatchInput() const {
+    BatchRunInput input;
+    input.images.reserve(static_cast<std::size_t>(images_.Count()));
+    for (int i = 0; i < images_.Count(); ++i) {
+        const CImgThumb& image = images_.At(i);
+        BatchImage entry;
+        entry.path = image.path;
+        entry.width = image.width;
+        entry.height = image.height;
+        input.images.push_back(entry);
+    }
+    input.selected = imageList_->SelectedRows();
+    input.rects = rects_;
+    input.settings = CropSettingsFrom(env_.settings != nullptr ? *env_.settings : AppSettings{});
+    return input;
+}
+
+void CChildView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CChildView::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths.push_back(url.toLocalFile());
+    }
+    event->acceptProposedAction();
+    if (paths.isEmpty())
+        return;
+    // Added after the drop has been answered, so the window that dragged the
+    // files is not kept waiting while the thumbnails are made.
+    QMetaObject::invokeMethod(
+        this,
+        [this, paths] {
+            AddDroppedPaths(this, images_, paths, ProgressWindowFactory<CProgressDlg>(),
+                            imageList_);
+            update();
+        },
+        Qt::QueuedConnection);
+}

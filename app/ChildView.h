@@ -1,0 +1,185 @@
+#pragma once
+
+// The window the user works in: the caption, the two lists, the picture
+// buttons, the status line and the preview with every crop rectangle over
+// it. It owns the image collection and the crop rectangles, loads them after
+// it is created and saves them when it goes, and runs every command.
+
+#include "app/AppSettings.h"
+#include "app/BatchCropRun.h"
+#include "app/ViewLayout.h"
+#include "croprects/CropRect.h"
+#include "engine/Img.h"
+#include "images/ImageCollection.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class CCropRectListBox;
+#include "images/HelpWnd.h"
+class CImgList;
+class CImgThumb;
+class CPictureButton;
+
+// Command numbers of the view's buttons.
+enum ViewCommand : int {
+    kCmdCropSelected = 154,
+    kCmdCropAll = 201,
+    kCmdRemoveSelected = 205,
+    kCmdRemoveAll = 206,
+    kCmdAddRect = 208,
+    kCmdEditRect = 209,
+    kCmdDeleteRect = 210,
+    kCmdPrevious = 213,
+    kCmdNext = 214,
+    kCmdHomePage = 215,
+    kCmdHelpPage = 216,
+    kCmdMinimise = 217,
+    kCmdClose = 218,
+};
+
+// What the view reads from the program around it.
+struct ViewEnvironment {
+    AppSettings* settings = nullptr;  // edited by the crop settings dialog
+    bool* appActive = nullptr;        // kept by the main window, picks the caption's look
+    quint32 versionMS = 0;            // the program file's version
+    quint32 versionLS = 0;
+    QString dataFolder;  // holds IMG.DAT and RECT.DAT; ends with a separator
+};
+
+class CChildView : public QWidget {
+    Q_OBJECT
+  public:
+    CChildView(ViewEnvironment environment, QWidget* parent = nullptr);
+    ~CChildView() override;
+
+    // Runs a command as its button does.
+    void OnCommand(int command);
+
+    // Writes IMG.DAT and RECT.DAT, once; a file that cannot be written is
+    // named in a notice and its old content stays.
+    void SaveDataFiles();
+
+    // Places the hint windows over their areas; the main window calls it
+    // when it moves.
+    void PlaceHints();
+
+    // The rectangle array and its list, changed together.
+    void AddCropRect(const CCropRect& rect);
+    void InsertCropRect(const CCropRect& rect, int index);
+    void RemoveCropRect(int index);
+
+    // Runs the crop settings dialog on `rect`; true for OK. The view's own
+    // runs the dialog; tests put a stand-in here.
+    using RectEditor = std::function<bool(CCropRect& rect)>;
+    void SetRectEditor(RectEditor editor) { editRect_ = std::move(editor); }
+    // Opens a web page; by default the desktop's browser.
+    void SetPageOpener(std::function<void(const QUrl&)> opener) { openPage_ = std::move(opener); }
+
+    ImageCollection& Images() { return images_; }
+    const std::vector<CCropRect>& CropRects() const { return rects_; }
+    CImgList* ImageList() const { return imageList_; }
+    CCropRectListBox* RectList() const { return rectList_; }
+    CHelpWnd* ImagesHint() const { return imagesHint_; }
+    CHelpWnd* RectanglesHint() const { return rectanglesHint_; }
+    QWidget* Preview() const { return preview_; }
+    CPictureButton* Button(int command) const;
+    CBatchCropRun& BatchRun() { return batch_; }
+    const ViewLayout& Layout() const { return layout_; }
+    // The image the crop settings dialog shows.
+    const CImgThumb* DialogImage() const { return dialogImage_; }
+    const CImgThumb* const* DialogImageSlot() const { return &dialogImage_; }
+    // The preview's picture; null before it is first drawn or when the
+    // current image cannot be decoded.
+    const CImg* PreviewBitmap() const { return previewBitmap_.get(); }
+    // Where the picture stands in the preview; empty without one.
+    QRect PreviewPicture() const;
+
+    static QString ImageFileName() { return QStringLiteral("IMG.DAT"); }
+    static QString RectFileName() { return QStringLiteral("RECT.DAT"); }
+
+    // Draws the preview into `painter` (preview coordinates).
+    void DrawPreview(QPainter& painter);
+
+  Q_SIGNALS:
+    // The after-create step ended: both data files are loaded.
+    void Loaded();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void LoadSheets();
+    void CreateChildren();
+    CPictureButton* MakeButton(int command, const QImage& sheet, int column, int columns);
+    CPictureButton* MakeCaptionButton(int command, int cell);
+    void LayOut();
+    void AfterCreate();
+    void LoadCropRects();
+    void UpdateHints();
+    void ResetPreview();
+
+    bool RefuseWithoutImages();
+    bool RefuseWithoutSelectedRect();
+    void OnRemoveImages(bool all);
+    void OnAddCropRect();
+    void OnEditCropRect();
+    void OnDeleteCropRect();
+    void OnStep(bool forward);
+    void OnImageClicked(int row);
+    bool RunCropRectDlg(CCropRect& rect);
+    BatchRunInput MakeBatchInput() const;
+
+    void PaintCaption(QPainter& painter);
+    void PaintStatus(QPainter& painter);
+    int PreviewRectangleUnder(QPoint viewPoint) const;
+    void EndDrag();
+
+    ViewEnvironment env_;
+    QString imageFile_;
+    QString rectFile_;
+    ImageCollection images_;
+    std::vector<CCropRect> rects_;
+    const CImgThumb* dialogImage_ = nullptr;
+    std::unique_ptr<CImg> previewBitmap_;
+    bool previewTried_ = false;
+
+    QImage rectButtons_, cropButtons_, removeButtons_, stepButtons_, captionIcons_;
+    QImage captionActive_, captionInactive_, cornerPicture_;
+    SheetSizes sheets_;
+    ViewLayout layout_;
+
+    CImgList* imageList_ = nullptr;
+    CCropRectListBox* rectList_ = nullptr;
+    QPointer<CHelpWnd> imagesHint_;
+    QPointer<CHelpWnd> rectanglesHint_;
+    QWidget* preview_ = nullptr;
+    std::map<int, CPictureButton*> buttons_;
+
+    CBatchCropRun batch_;
+    RectEditor editRect_;
+    std::function<void(const QUrl&)> openPage_;
+    bool saved_ = false;
+
+    enum class Drag { kNone, kResize, kMove };
+    Drag drag_ = Drag::kNone;
+    int dragHit_ = 0;
+    QPoint dragStartPointer_;
+    QRect dragStartFrame_;
+};

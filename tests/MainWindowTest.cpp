@@ -1,0 +1,309 @@
+// The main window as the user meets it: the commands' refusals in their
+// order, previous and next, Esc, F1 and the wheel over the lists, the
+// smallest size, the preview, and the data files around a run.
+
+#include "app/MainFrame.h"
+#include "app/PictureButton.h"
+#include "croprects/CropRectListBox.h"
+#include "croprects/RectFile.h"
+#include "images/ImageListFile.h"
+#include "images/ImgList.h"
+#include "platform/PlatformUi.h"
+
+#include "TestEnvironment.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using namespace testing_support;
+
+const auto* const kApp = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+const QString kNoImages = QStringLiteral("You can do this operation after you add jmages.");
+const QRgb kPreviewBackground = qRgb(229, 234, 238);
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { SetUpPlatformUi(); }
+
+    // Photos of `count` images listed in IMG.DAT, the given rectangles in RECT.DAT.
+    void WriteDataFiles(int count, const std::vector<CCropRect>& rects = {},
+                        QSize size = {64, 48}) {
+        QStringList paths;
+        for (int i = 0; i < count; ++i) {
+            paths << Folder() + QStringLiteral("photo%1.jpg").arg(i);
+            WriteBytes(paths.back(), EncodeJpeg(Spec(size.width(), size.height(), 3, 2, 2)));
+        }
+        WriteBytes(Folder() + "IMG.DAT", SerializeImageRecords(paths));
+        WriteBytes(Folder() + "RECT.DAT", SerializeRectRecords(rects));
+    }
+
+    CChildView& Open() {
+        ViewEnvironment environment;
+        environment.settings = &settings_;
+        environment.appActive = &active_;
+        environment.dataFolder = Folder();
+        frame_ = std::make_unique<CMainFrame>(environment, LogoTiming{{}, {}, {}});
+        frame_->show();
+        bool loaded = false;
+        QObject::connect(frame_->View(), &CChildView::Loaded, [&loaded] { loaded = true; });
+        EXPECT_TRUE(WaitUntil([&] { return loaded; }));
+        frame_->View()->SetPageOpener([this](const QUrl& url) { opened_.push_back(url); });
+        return *frame_->View();
+    }
+
+    // Runs a command and returns the text of the one box it shows.
+    QString Refusal(int command, int button = QMessageBox::Ok) {
+        QString text;
+        ModalScript script({ClickButton(button, &text)});
+        View().OnCommand(command);
+        EXPECT_EQ(script.Pending(), 0) << "command " << command;
+        return text;
+    }
+
+    QString Folder() const { return dir_.path() + QLatin1Char('/'); }
+    CChildView& View() { return *frame_->View(); }
+
+    ScopedLanguage language_{"en_US.UTF-8"};
+    QTemporaryDir dir_;
+    AppSettings settings_;
+    bool active_ = true;
+    std::vector<QUrl> opened_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+TEST_F(MainWindowTest, EmptyWindowShowsBothHintsAndRefusesEveryImageCommand) {
+    CChildView& view = Open();
+    EXPECT_TRUE(view.ImagesHint()->isVisible());
+    EXPECT_TRUE(view.RectanglesHint()->isVisible());
+    EXPECT_EQ(settings_.notFirst, 1);  // the first start is complete
+    view.AddCropRect(PixelRectangle(0, 0, 10, 10));
+    view.RectList()->SelectRow(0);
+    for (const int command : {154, 201, 205, 206, 208, 209, 210, 213, 214}) {
+        EXPECT_EQ(Refusal(command), kNoImages) << command;
+    }
+    EXPECT_EQ(view.CropRects().size(), 1u);
+}
+
+TEST_F(MainWindowTest, RefusalsComeInTheirOrder) {
+    WriteDataFiles(3);
+    CChildView& view = Open();
+    EXPECT_FALSE(view.ImagesHint()->isVisible());
+    view.ImageList()->clearSelection();
+    EXPECT_EQ(Refusal(kCmdCropSelected), QStringLiteral("No images are selected."));
+    EXPECT_EQ(Refusal(kCmdRemoveSelected), QStringLiteral("No images are selected."));
+    EXPECT_EQ(Refusal(kCmdEditRect), QStringLiteral("No crop settings."));
+    EXPECT_EQ(Refusal(kCmdDeleteRect), QStringLiteral("No crop settings."));
+    view.AddCropRect(PixelRectangle(0, 0, 10, 10));
+    EXPECT_FALSE(view.RectanglesHint()->isVisible());
+    EXPECT_EQ(Refusal(kCmdEditRect), QStringLiteral("No crop rect selected."));
+    EXPECT_EQ(Refusal(kCmdDeleteRect), QStringLiteral("No crop rect selected."));
+
+    view.RectList()->SelectRow(0);
+    EXPECT_EQ(Refusal(kCmdDeleteRect, QMessageBox::No),
+              QStringLiteral("Are you sure to delete the selected rect?"));
+    EXPECT_EQ(view.CropRects().size(), 1u);
+    Refusal(kCmdDeleteRect, QMessageBox::Yes);
+    EXPECT_TRUE(view.CropRects().empty());
+    EXPECT_TRUE(view.RectanglesHint()->isVisible());
+
+    view.ImageList()->SetSelected(1, true);
+    EXPECT_EQ(Refusal(kCmdRemoveSelected, QMessageBox::Yes),
+              QStringLiteral("Are you sure to delete?"));
+    ASSERT_EQ(view.Images().Count(), 2);
+    EXPECT_TRUE(view.Images().At(1).path.endsWith("photo2.jpg"));
+    Refusal(kCmdRemoveAll, QMessageBox::Yes);
+    EXPECT_EQ(view.Images().Count(), 0);
+    EXPECT_TRUE(view.ImagesHint()->isVisible());
+}
+
+TEST_F(MainWindowTest, StepsWrapOverTheSelectedImagesOrAll) {
+    WriteDataFiles(4);
+    CChildView& view = Open();
+    view.ImageList()->clearSelection();
+    view.OnCommand(kCmdPrevious);
+    EXPECT_EQ(view.Images().CurrentIndex(), 3);  // wrapped from the first
+    view.OnCommand(kCmdNext);
+    EXPECT_EQ(view.Images().CurrentIndex(), 0);
+    view.ImageList()->SetSelected(2, true);
+    view.OnCommand(kCmdNext);
+    EXPECT_EQ(view.Images().CurrentIndex(), 2);  // one selected: stays on it
+    view.OnCommand(kCmdNext);
+    EXPECT_EQ(view.Images().CurrentIndex(), 2);
+    view.ImageList()->SetSelected(0, true);
+    view.OnCommand(kCmdNext);
+    EXPECT_EQ(view.Images().CurrentIndex(), 0);  // wraps within {0, 2}
+    EXPECT_EQ(view.DialogImage(), &view.Images().At(0));
+}
+
+TEST_F(MainWindowTest, EscF1AndTheWheelOverAListReachTheViewOnly) {
+    WriteDataFiles(30);
+    CChildView& view = Open();
+    CImgList* list = view.ImageList();
+    list->setFocus();
+    QString asked;
+    {
+        ModalScript script({ClickButton(QMessageBox::No, &asked)});
+        QTest::keyClick(list, Qt::Key_Escape);
+        EXPECT_TRUE(WaitUntil([&] { return script.Pending() == 0; }));
+    }
+    EXPECT_EQ(asked, QStringLiteral("Are you sure to exit?"));
+    EXPECT_TRUE(frame_->isVisible());  // No keeps the program
+    QTest::keyClick(list, Qt::Key_F1);
+    ASSERT_EQ(opened_.size(), 1u);
+    EXPECT_TRUE(opened_[0].toString().endsWith("pelmora/pelmora_e.html"));
+    // Keys the view has no use for still move the list.
+    const int before = list->currentIndex().row();
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentIndex().row(), before + 1);
+
+    struct Spy : QObject {
+        int wheels = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Wheel)
+                ++wheels;
+            return false;
+        }
+    } spy;
+    list->viewport()->installEventFilter(&spy);
+    const QPointF at(20, 20);
+    QWheelEvent wheel(at, list->viewport()->mapToGlobal(at), {}, {0, -120}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(list->viewport(), &wheel);
+    EXPECT_EQ(spy.wheels, 0);
+    EXPECT_GT(list->verticalScrollBar()->value(), 0);  // the view scrolled it
+}
+
+TEST_F(MainWindowTest, NeverSmallerThanTheMinimumFromAnyEdge) {
+    CChildView& view = Open();
+    frame_->resize(300, 200);
+    EXPECT_EQ(frame_->size(), QSize(800, 600));
+    frame_->resize(984, 728);
+    const QPoint corners[] = {{1, 1},   {982, 1}, {1, 726},   {982, 726},
+                              {1, 300}, {500, 1}, {982, 300}, {500, 726}};
+    for (const QPoint press : corners) {
+        frame_->setGeometry(100, 100, 984, 728);
+        const QPoint inward((press.x() < 492 ? 1 : -1) * 600, (press.y() < 364 ? 1 : -1) * 600);
+        QTest::mousePress(&view, Qt::LeftButton, {}, press);
+        QMouseEvent move(QEvent::MouseMove, press + inward, view.mapToGlobal(press) + inward,
+                         Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(&view, &move);
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, press + inward);
+        const QSize size = frame_->size();
+        const bool horizontal = press.x() != 500;
+        const bool vertical = press.y() != 300;
+        EXPECT_EQ(size.width(), horizontal ? 800 : 984) << press.x() << "," << press.y();
+        EXPECT_EQ(size.height(), vertical ? 600 : 728) << press.x() << "," << press.y();
+    }
+}
+
+TEST_F(MainWindowTest, OnlyRectanglesOnTheImageAreDrawnAndHovered) {
+    const CCropRect on = [] {
+        CCropRect r = PixelRectangle(8, 8, 40, 32);
+        r.color = MakeColorRef(255, 0, 0);
+        return r;
+    }();
+    CCropRect off = PixelRectangle(200, 200, 300, 300);
+    off.color = MakeColorRef(0, 0, 255);
+    WriteDataFiles(1, {on, off}, QSize(64, 48));
+    CChildView& view = Open();
+    const QImage preview = view.Preview()->grab().toImage();
+    ASSERT_NE(view.PreviewBitmap(), nullptr);
+    bool red = false;
+    bool blue = false;
+    for (int y = 0; y < preview.height(); ++y) {
+        for (int x = 0; x < preview.width(); ++x) {
+            red |= preview.pixel(x, y) == qRgb(255, 0, 0);
+            blue |= preview.pixel(x, y) == qRgb(0, 0, 255);
+        }
+    }
+    EXPECT_TRUE(red);
+    EXPECT_FALSE(blue);
+    // Pointing at the drawn outline selects its row.
+    const QRect drawn = view.PreviewPicture();
+    const PixelRect shown = MapToPreview(PixelRect{8, 8, 40, 32}, 64, drawn);
+    const QPoint edge = view.Preview()->pos() + QPoint(shown.left, (shown.top + shown.bottom) / 2);
+    QTest::mouseMove(&view, edge);
+    EXPECT_EQ(view.RectList()->SelectedRow(), 0);
+}
+
+TEST_F(MainWindowTest, UndecodableImageShowsOnlyTheBackgroundAndAClickMovesTheWindow) {
+    WriteDataFiles(1);
+    CChildView& view = Open();
+    WriteBytes(view.Images().At(0).path, QByteArray("no longer a picture"));
+    view.OnCommand(kCmdNext);
+    const QImage preview = view.Preview()->grab().toImage();
+    EXPECT_EQ(view.PreviewBitmap(), nullptr);
+    EXPECT_EQ(preview.pixel(preview.width() / 2, preview.height() / 2), kPreviewBackground);
+    frame_->move(50, 60);
+    const QPoint press = view.Preview()->geometry().center();
+    QTest::mousePress(&view, Qt::LeftButton, {}, press);
+    QMouseEvent move(QEvent::MouseMove, press + QPoint(30, 20),
+                     view.mapToGlobal(press) + QPoint(30, 20), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(&view, &move);
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, press + QPoint(30, 20));
+    EXPECT_EQ(frame_->pos(), QPoint(80, 80));
+}
+
+TEST_F(MainWindowTest, AnUnchangedRunLeavesBothDataFilesByteIdentical) {
+    CCropRect percent = PixelRectangle(10.25, 5, 90, 95.5);
+    percent.isPixel = 0;
+    WriteDataFiles(3, {PixelRectangle(1, 2, 30, 40), percent});
+    const QByteArray images = ReadBytes(Folder() + "IMG.DAT");
+    const QByteArray rects = ReadBytes(Folder() + "RECT.DAT");
+    Open();
+    EXPECT_EQ(View().Images().Count(), 3);
+    EXPECT_EQ(View().CropRects().size(), 2u);
+    EXPECT_EQ(View().RectList()->item(1)->text(), percent.Format());
+    frame_.reset();
+    EXPECT_EQ(ReadBytes(Folder() + "IMG.DAT"), images);
+    EXPECT_EQ(ReadBytes(Folder() + "RECT.DAT"), rects);
+}
+
+TEST_F(MainWindowTest, RectanglesThatCannotBeSavedAreNamedAndTheOldFileStays) {
+    WriteDataFiles(1);
+    QFile::remove(Folder() + "RECT.DAT");
+    QDir().mkdir(Folder() + "RECT.DAT");  // nothing can replace a folder
+    CChildView& view = Open();
+    view.AddCropRect(PixelRectangle(0, 0, 10, 10));
+    QString text;
+    ModalScript script({ClickButton(QMessageBox::Ok, &text)});
+    view.SaveDataFiles();
+    EXPECT_EQ(text, "The crop rectangles could not be saved.\n" + Folder() + "RECT.DAT");
+    EXPECT_TRUE(QFileInfo(Folder() + "RECT.DAT").isDir());
+}
+
+TEST_F(MainWindowTest, EditKeepsThePlaceAndAddSkipsRectanglesOffTheImage) {
+    WriteDataFiles(1, {PixelRectangle(0, 0, 10, 10), PixelRectangle(5, 5, 20, 20)});
+    CChildView& view = Open();
+    view.SetRectEditor([](CCropRect& rect) {
+        rect.right += 1;
+        return true;
+    });
+    view.RectList()->SelectRow(0);
+    view.OnCommand(kCmdEditRect);
+    ASSERT_EQ(view.CropRects().size(), 2u);
+    EXPECT_EQ(view.CropRects()[0].right, 11);
+    EXPECT_EQ(view.RectList()->item(0)->text(),
+              QStringLiteral("(left, top)-(right, bottom) : ") + view.CropRects()[0].Format());
+    view.SetRectEditor([](CCropRect& rect) {
+        rect = PixelRectangle(500, 500, 600, 600);  // the image is 64 x 48
+        return true;
+    });
+    view.OnCommand(kCmdAddRect);
+    EXPECT_EQ(view.CropRects().size(), 2u);
+}
+
+}  // namespace
