@@ -3,7 +3,9 @@
 // What the widget programs set up once, after the application object exists
 // and before any window: the platform's own texts (buttons of message boxes,
 // the folder chooser) in the language of the program's texts, and a
-// Japanese gothic font for the face the program's texts ask for.
+// Japanese gothic font for the face the program's texts ask for; and every
+// button of every window, dialogs and message boxes included, shows the
+// pointing hand.
 
 class QFont;
 

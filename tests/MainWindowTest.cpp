@@ -13,6 +13,7 @@
 #include "TestEnvironment.h"
 #include "TestSupport.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
@@ -184,6 +185,22 @@ TEST_F(MainWindowTest, EscF1AndTheWheelOverAListReachTheViewOnly) {
     QApplication::sendEvent(list->viewport(), &wheel);
     EXPECT_EQ(spy.wheels, 0);
     EXPECT_GT(list->verticalScrollBar()->value(), 0);  // the view scrolled it
+}
+
+TEST_F(MainWindowTest, EveryButtonShowsThePointingHand) {
+    CChildView& view = Open();
+    for (const int command : {154, 201, 205, 206, 208, 209, 210, 213, 214, 215, 216, 217, 218}) {
+        EXPECT_EQ(view.Button(command)->cursor().shape(), Qt::PointingHandCursor) << command;
+    }
+    int hands = 0;
+    ModalScript script({[&hands](QWidget* box) {
+        for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
+            hands += button->cursor().shape() == Qt::PointingHandCursor ? 1 : 0;
+        }
+        static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+    }});
+    frame_->close();
+    EXPECT_EQ(hands, 2);  // Yes and No
 }
 
 TEST_F(MainWindowTest, NeverSmallerThanTheMinimumFromAnyEdge) {

@@ -1,0 +1,101 @@
+// The main window on its own, for looking at it and for timing it (run by
+// hand, on an X server such as xvfb-run so the hint windows are in the
+// picture):
+//   pelmora-window-harness --data DIR [--select ROWS] [--inactive]
+//                          [--grab FILE.png] [--time-resize N]
+// DIR holds IMG.DAT and RECT.DAT (they are written back at the end); ROWS is
+// a comma-separated list of rows to select. The logo is skipped. --grab saves
+// the window's screen area once everything has been painted; --time-resize
+// sizes the window N times by one pixel steps and prints the median time of
+// one step, paints included.
+
+#include "app/MainFrame.h"
+#include "images/ImgList.h"
+#include "platform/Language.h"
+#include "platform/PlatformUi.h"
+#include "platform/WindowUtils.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double MedianResizeStepMs(CMainFrame& frame, int steps) {
+    std::vector<double> times;
+    const QRect start = frame.geometry();
+    for (int i = 0; i < steps; ++i) {
+        const int grow = i % 40 < 20 ? i % 20 : 20 - i % 20;
+        QElapsedTimer timer;
+        timer.start();
+        frame.setGeometry(start.adjusted(0, 0, grow * 4, grow * 3));
+        frame.repaint();
+        PumpPaintMessages();
+        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    SetUpPlatformUi();
+    QCommandLineParser parser;
+    parser.addOption({"data", "Folder of IMG.DAT and RECT.DAT.", "folder"});
+    parser.addOption({"select", "Rows to select, comma-separated.", "rows"});
+    parser.addOption({"inactive", "Draw the caption as for an inactive program."});
+    parser.addOption({"grab", "Save a picture of the window and end.", "file"});
+    parser.addOption({"time-resize", "Time this many resize steps and end.", "steps"});
+    parser.process(app);
+
+    AppSettings settings;
+    bool active = !parser.isSet("inactive");
+    ViewEnvironment environment;
+    environment.settings = &settings;
+    environment.appActive = &active;
+    environment.versionMS = PELMORA_VERSION_MAJOR << 16 | PELMORA_VERSION_MINOR;
+    environment.versionLS = PELMORA_VERSION_PATCH << 16 | PELMORA_VERSION_TWEAK;
+    environment.dataFolder = parser.value("data") + QLatin1Char('/');
+    CMainFrame frame(environment, LogoTiming{{}, {}, {}});
+    frame.move(0, 0);
+    frame.show();
+    QObject::connect(frame.View(), &CChildView::Loaded, [&] {
+        if (parser.isSet("select")) frame.View()->ImageList()->clearSelection();
+        for (const QString& row : parser.value("select").split(u',', Qt::SkipEmptyParts)) {
+            frame.View()->ImageList()->SetSelected(row.toInt(), true);
+        }
+        active = !parser.isSet("inactive");
+        frame.View()->update();
+    });
+    // The caption follows the activation the harness asked for.
+    QObject::connect(qApp, &QGuiApplication::applicationStateChanged,
+                     [&] { active = !parser.isSet("inactive"); });
+
+    if (parser.isSet("time-resize")) {
+        QTimer::singleShot(1500, [&] {
+            std::printf("median resize step: %.2f ms\n",
+                        MedianResizeStepMs(frame, parser.value("time-resize").toInt()));
+            QApplication::exit(0);
+        });
+    }
+    const QString grab = parser.value("grab");
+    if (!grab.isEmpty()) {
+        QTimer::singleShot(1500, [&] {
+            const QPixmap shot = frame.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(),
+                                                            frame.height());
+            const bool saved = shot.save(grab);
+            if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(grab));
+            QApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return QApplication::exec();
+}
