@@ -83,6 +83,8 @@ CChildView::CChildView(ViewEnvironment environment, QWidget* parent)
 }
 
 CChildView::~CChildView() {
+    // The decode calls back into this view: it must end first.
+    if (previewJob_.valid()) previewJob_.wait();
     SaveDataFiles();
     delete imagesHint_.data();
     delete rectanglesHint_.data();
@@ -274,9 +276,59 @@ void CChildView::RemoveCropRect(int index) {
 }
 
 void CChildView::ResetPreview() {
+    ++previewGeneration_;
     previewBitmap_.reset();
-    previewTried_ = false;
+    previewRequested_ = false;
+    previewSettled_ = false;
     preview_->update();
+}
+
+// A new decode for the preview's new size; the old picture stays until it
+// arrives.
+void CChildView::RefreshPreview() {
+    ++previewGeneration_;
+    previewRequested_ = false;
+    preview_->update();
+}
+
+// Decodes the current image fitted to the preview on a worker thread, so
+// stepping through large photos never waits for one; the thumbnail stands in
+// meanwhile. A decode that ends after the image changed starts the next one.
+void CChildView::RequestPreview() {
+    const int current = images_.CurrentIndex();
+    if (current < 0 || previewRequested_) return;
+    previewRequested_ = true;
+    if (previewJob_.valid()) return;  // its end starts this one
+    const QString path = images_.At(current).path;
+    const QSize box = preview_->size();
+    const int generation = previewGeneration_;
+    previewJob_ = std::async(std::launch::async, [this, path, box, generation] {
+        auto bitmap = std::make_shared<CImg>();
+        int fitWidth = box.width();
+        int fitHeight = box.height();
+        if (bitmap->Load(path, fitWidth, fitHeight) == 0) bitmap.reset();
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, bitmap = std::shared_ptr<const CImg>(bitmap)] {
+                PreviewDecoded(generation, bitmap);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CChildView::PreviewDecoded(int generation, std::shared_ptr<const CImg> bitmap) {
+    previewJob_.get();
+    if (generation != previewGeneration_) {
+        if (previewRequested_) {
+            previewRequested_ = false;
+            RequestPreview();
+        }
+        return;
+    }
+    previewBitmap_ = std::move(bitmap);
+    previewSettled_ = true;
+    preview_->update();
+    Q_EMIT PreviewChanged();
 }
 
 void CChildView::OnCommand(int command) {

@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <vector>
@@ -97,9 +98,11 @@ class CChildView : public QWidget {
     // The image the crop settings dialog shows.
     const CImgThumb* DialogImage() const { return dialogImage_; }
     const CImgThumb* const* DialogImageSlot() const { return &dialogImage_; }
-    // The preview's picture; null before it is first drawn or when the
+    // The preview's picture; null until its decode has ended, or when the
     // current image cannot be decoded.
     const CImg* PreviewBitmap() const { return previewBitmap_.get(); }
+    // True once the current image's preview decode has ended, either way.
+    bool PreviewSettled() const { return previewSettled_; }
     // Where the picture stands in the preview; empty without one.
     QRect PreviewPicture() const;
 
@@ -112,6 +115,8 @@ class CChildView : public QWidget {
   Q_SIGNALS:
     // The after-create step ended: both data files are loaded.
     void Loaded();
+    // The preview's decode ended, with a picture or without.
+    void PreviewChanged();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -134,6 +139,10 @@ class CChildView : public QWidget {
     void LoadCropRects();
     void UpdateHints();
     void ResetPreview();
+    void RequestPreview();
+    void PreviewDecoded(int generation, std::shared_ptr<const CImg> bitmap);
+    QRect DrawPlaceholder(QPainter& painter, const CImgThumb& image);
+    void RefreshPreview();
 
     bool RefuseWithoutImages();
     bool RefuseWithoutSelectedRect();
@@ -157,8 +166,11 @@ class CChildView : public QWidget {
     ImageCollection images_;
     std::vector<CCropRect> rects_;
     const CImgThumb* dialogImage_ = nullptr;
-    std::unique_ptr<CImg> previewBitmap_;
-    bool previewTried_ = false;
+    std::shared_ptr<const CImg> previewBitmap_;
+    bool previewRequested_ = false;  // a decode for the current image was started
+    bool previewSettled_ = false;    // and has ended
+    int previewGeneration_ = 0;      // counts changes of the current image
+    std::future<void> previewJob_;   // at most one decode at a time
 
     QImage rectButtons_, cropButtons_, removeButtons_, stepButtons_, captionIcons_;
     QImage captionActive_, captionInactive_, cornerPicture_;

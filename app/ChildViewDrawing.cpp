@@ -86,28 +86,31 @@ QRect CChildView::PreviewPicture() const {
 void CChildView::DrawPreview(QPainter& painter) {
     painter.fillRect(preview_->rect(), kListBackground);
     const int current = images_.CurrentIndex();
-    if (current < 0)
-        return;
+    if (current < 0) return;
     const CImgThumb& image = images_.At(current);
-    if (!previewBitmap_ && !previewTried_) {
-        // Decoded fitted to the preview, at the smallest DCT scale that covers it.
-        previewTried_ = true;
-        auto bitmap = std::make_unique<CImg>();
-        int fitWidth = preview_->width();
-        int fitHeight = preview_->height();
-        if (bitmap->Load(image.path, fitWidth, fitHeight) != 0)
-            previewBitmap_ = std::move(bitmap);
+    RequestPreview();
+    QRect drawn;
+    if (previewBitmap_) {
+        drawn = PreviewPicture();
+        previewBitmap_->DrawScaled(painter, drawn);
+    } else if (!previewSettled_) {
+        drawn = DrawPlaceholder(painter, image);
     }
-    const QRect drawn = PreviewPicture();
-    if (drawn.isEmpty())
-        return;
-    previewBitmap_->DrawScaled(painter, drawn);
+    if (drawn.isEmpty()) return;
     for (const CCropRect& rect : rects_) {
         const PixelRect resolved = rect.Resolve(image.width, image.height);
-        if (resolved.IsEmpty())
-            continue;
+        if (resolved.IsEmpty()) continue;
         DrawFrame(painter, MapToPreview(resolved, image.width, drawn), 2, rect.color);
     }
+}
+
+// The thumbnail enlarged where the picture will stand, while it is decoded.
+QRect CChildView::DrawPlaceholder(QPainter& painter, const CImgThumb& image) {
+    if (!image.thumbnail || image.thumbnail->IsNull()) return {};
+    const QRect drawn = PreviewPicturePlacement(preview_->size(), QSize(image.width, image.height));
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(drawn, image.thumbnail->Image());
+    return drawn;
 }
 
 int CChildView::PreviewRectangleUnder(QPoint viewPoint) const {
@@ -216,7 +219,7 @@ void CChildView::EndDrag() {
     if (!resized)
         return;
     setCursor(Qt::ArrowCursor);
-    ResetPreview();
+    RefreshPreview();
     imageList_->viewport()->update();
     rectList_->viewport()->update();
     update();

@@ -6,6 +6,9 @@
 #      hyperfine run; each command decodes REPEAT times in one process.
 #   2. One resize step of the window (geometry, layout, every paint) with
 #      1,000 images in the collection, median of STEPS steps, under xvfb-run.
+#   3. Stepping to the next of five 24.5 MP photos in the window: the median
+#      time until the preview shows a picture (the thumbnail, enlarged) and
+#      until the fitted decode, made on a worker thread, has replaced it.
 # Environment: see bench/common.sh; REPEAT (default 5), STEPS (default 300).
 set -eu
 NAME=main-window
@@ -51,3 +54,19 @@ PY
 wait_idle
 xvfb-run -a -s "-screen 0 1920x1200x24" "$HARNESS" --data "$DATA" --select 1,3 \
   --time-resize "$STEPS" 2>/dev/null | tee "$OUT/resize.txt"
+
+BIG=$OUT/big
+mkdir -p "$BIG"
+python3 - "$BIG" "$PHOTO" <<'PY'
+import os, sys
+big, photo = sys.argv[1], sys.argv[2]
+with open(f"{big}/IMG.DAT", "wb") as f:
+    for i in range(5):
+        path = f"{big}/photo{i}.jpg"
+        os.link(photo, path)
+        raw = path.encode() + b"\0"
+        f.write(raw + bytes(512 - len(raw)))
+PY
+wait_idle
+xvfb-run -a -s "-screen 0 1920x1200x24" "$HARNESS" --data "$BIG" --time-step 20 2>/dev/null |
+  tee "$OUT/step.txt"

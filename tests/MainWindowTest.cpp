@@ -236,6 +236,8 @@ TEST_F(MainWindowTest, OnlyRectanglesOnTheImageAreDrawnAndHovered) {
     off.color = MakeColorRef(0, 0, 255);
     WriteDataFiles(1, {on, off}, QSize(64, 48));
     CChildView& view = Open();
+    view.Preview()->grab();
+    ASSERT_TRUE(WaitUntil([&] { return view.PreviewSettled(); }));
     const QImage preview = view.Preview()->grab().toImage();
     ASSERT_NE(view.PreviewBitmap(), nullptr);
     bool red = false;
@@ -261,6 +263,8 @@ TEST_F(MainWindowTest, UndecodableImageShowsOnlyTheBackgroundAndAClickMovesTheWi
     CChildView& view = Open();
     WriteBytes(view.Images().At(0).path, QByteArray("no longer a picture"));
     view.OnCommand(kCmdNext);
+    view.Preview()->grab();
+    ASSERT_TRUE(WaitUntil([&] { return view.PreviewSettled(); }));
     const QImage preview = view.Preview()->grab().toImage();
     EXPECT_EQ(view.PreviewBitmap(), nullptr);
     EXPECT_EQ(preview.pixel(preview.width() / 2, preview.height() / 2), kPreviewBackground);
@@ -272,6 +276,26 @@ TEST_F(MainWindowTest, UndecodableImageShowsOnlyTheBackgroundAndAClickMovesTheWi
     QApplication::sendEvent(&view, &move);
     QTest::mouseRelease(&view, Qt::LeftButton, {}, press + QPoint(30, 20));
     EXPECT_EQ(frame_->pos(), QPoint(80, 80));
+}
+
+TEST_F(MainWindowTest, RapidStepsEndOnThePreviewOfTheLastImage) {
+    WriteDataFiles(1, {}, QSize(64, 48));
+    QStringList paths{Folder() + "photo0.jpg"};
+    for (const QSize size : {QSize(48, 64), QSize(100, 20)}) {
+        paths << Folder() + QStringLiteral("tall%1.jpg").arg(size.width());
+        WriteBytes(paths.back(), EncodeJpeg(Spec(size.width(), size.height(), 3, 1, 1)));
+    }
+    WriteBytes(Folder() + "IMG.DAT", SerializeImageRecords(paths));
+    CChildView& view = Open();
+    view.ImageList()->clearSelection();
+    for (int i = 0; i < 5; ++i) {
+        view.OnCommand(kCmdNext);
+        view.Preview()->grab();  // each step asks for its picture
+    }
+    ASSERT_EQ(view.Images().CurrentIndex(), 2);
+    ASSERT_TRUE(WaitUntil([&] { return view.PreviewSettled(); }));
+    ASSERT_NE(view.PreviewBitmap(), nullptr);
+    EXPECT_EQ(view.PreviewBitmap()->GetWidth() / view.PreviewBitmap()->GetHeight(), 5);
 }
 
 TEST_F(MainWindowTest, AnUnchangedRunLeavesBothDataFilesByteIdentical) {

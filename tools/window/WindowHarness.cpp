@@ -2,12 +2,14 @@
 // hand, on an X server such as xvfb-run so the hint windows are in the
 // picture):
 //   pelmora-window-harness --data DIR [--select ROWS] [--inactive]
-//                          [--grab FILE.png] [--time-resize N]
+//                          [--grab FILE.png] [--time-resize N] [--time-step N]
 // DIR holds IMG.DAT and RECT.DAT (they are written back at the end); ROWS is
 // a comma-separated list of rows to select. The logo is skipped. --grab saves
 // the window's screen area once everything has been painted; --time-resize
 // sizes the window N times by one pixel steps and prints the median time of
-// one step, paints included.
+// one step, paints included; --time-step steps to the next image N times
+// and prints the median time until the preview shows a picture (the
+// thumbnail, enlarged) and until the fitted decode has replaced it.
 
 #include "app/MainFrame.h"
 #include "images/ImgList.h"
@@ -44,6 +46,31 @@ double MedianResizeStepMs(CMainFrame& frame, int steps) {
     return times[times.size() / 2];
 }
 
+struct StepTimes {
+    double shown = 0;  // the command until the preview shows a picture
+    double sharp = 0;  // until the fitted decode has replaced it
+};
+
+// Steps to the next image `steps` times, timing each step.
+StepTimes MedianStepMs(CMainFrame& frame, int steps) {
+    std::vector<double> shown;
+    std::vector<double> sharp;
+    CChildView& view = *frame.View();
+    for (int i = 0; i < steps; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        view.OnCommand(kCmdNext);
+        view.Preview()->repaint();
+        shown.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        while (!view.PreviewSettled()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        view.Preview()->repaint();
+        sharp.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(shown.begin(), shown.end());
+    std::sort(sharp.begin(), sharp.end());
+    return {shown[shown.size() / 2], sharp[sharp.size() / 2]};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,6 +82,7 @@ int main(int argc, char** argv) {
     parser.addOption({"inactive", "Draw the caption as for an inactive program."});
     parser.addOption({"grab", "Save a picture of the window and end.", "file"});
     parser.addOption({"time-resize", "Time this many resize steps and end.", "steps"});
+    parser.addOption({"time-step", "Time this many steps to the next image and end.", "steps"});
     parser.process(app);
 
     AppSettings settings;
@@ -84,6 +112,15 @@ int main(int argc, char** argv) {
         QTimer::singleShot(1500, [&] {
             std::printf("median resize step: %.2f ms\n",
                         MedianResizeStepMs(frame, parser.value("time-resize").toInt()));
+            QApplication::exit(0);
+        });
+    }
+    if (parser.isSet("time-step")) {
+        QTimer::singleShot(1500, [&] {
+            const StepTimes times = MedianStepMs(frame, parser.value("time-step").toInt());
+            std::printf("median step to the next image: %.2f ms to a picture, %.2f ms to the "
+                        "fitted decode\n",
+                        times.shown, times.sharp);
             QApplication::exit(0);
         });
     }
