@@ -84,7 +84,8 @@ CChildView::CChildView(ViewEnvironment environment, QWidget* parent)
 
 CChildView::~CChildView() {
     // The decode calls back into this view: it must end first.
-    if (previewJob_.valid()) previewJob_.wait();
+    if (previewJob_.valid())
+        previewJob_.wait();
     SaveDataFiles();
     delete imagesHint_.data();
     delete rectanglesHint_.data();
@@ -296,9 +297,11 @@ void CChildView::RefreshPreview() {
 // meanwhile. A decode that ends after the image changed starts the next one.
 void CChildView::RequestPreview() {
     const int current = images_.CurrentIndex();
-    if (current < 0 || previewRequested_) return;
+    if (current < 0 || previewRequested_)
+        return;
     previewRequested_ = true;
-    if (previewJob_.valid()) return;  // its end starts this one
+    if (previewJob_.valid())
+        return;  // its end starts this one
     const QString path = images_.At(current).path;
     const QSize box = preview_->size();
     const int generation = previewGeneration_;
@@ -306,7 +309,8 @@ void CChildView::RequestPreview() {
         auto bitmap = std::make_shared<CImg>();
         int fitWidth = box.width();
         int fitHeight = box.height();
-        if (bitmap->Load(path, fitWidth, fitHeight) == 0) bitmap.reset();
+        if (bitmap->Load(path, fitWidth, fitHeight) == 0)
+            bitmap.reset();
         QMetaObject::invokeMethod(
             this,
             [this, generation, bitmap = std::shared_ptr<const CImg>(bitmap)] {

@@ -86,7 +86,8 @@ QRect CChildView::PreviewPicture() const {
 void CChildView::DrawPreview(QPainter& painter) {
     painter.fillRect(preview_->rect(), kListBackground);
     const int current = images_.CurrentIndex();
-    if (current < 0) return;
+    if (current < 0)
+        return;
     const CImgThumb& image = images_.At(current);
     RequestPreview();
     QRect drawn;
@@ -96,17 +97,20 @@ void CChildView::DrawPreview(QPainter& painter) {
     } else if (!previewSettled_) {
         drawn = DrawPlaceholder(painter, image);
     }
-    if (drawn.isEmpty()) return;
+    if (drawn.isEmpty())
+        return;
     for (const CCropRect& rect : rects_) {
         const PixelRect resolved = rect.Resolve(image.width, image.height);
-        if (resolved.IsEmpty()) continue;
+        if (resolved.IsEmpty())
+            continue;
         DrawFrame(painter, MapToPreview(resolved, image.width, drawn), 2, rect.color);
     }
 }
 
 // The thumbnail enlarged where the picture will stand, while it is decoded.
 QRect CChildView::DrawPlaceholder(QPainter& painter, const CImgThumb& image) {
-    if (!image.thumbnail || image.thumbnail->IsNull()) return {};
+    if (!image.thumbnail || image.thumbnail->IsNull())
+        return {};
     const QRect drawn = PreviewPicturePlacement(preview_->size(), QSize(image.width, image.height));
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(drawn, image.thumbnail->Image());

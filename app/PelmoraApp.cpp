@@ -8,6 +8,7 @@
 #include "platform/WorkArea.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QWidget>
 
 #include <cstdio>

@@ -17,7 +17,8 @@ namespace {
 // Index where the last component starts.
 qsizetype LastComponentStart(const QString& path) {
     for (qsizetype i = path.size(); i > 0; --i) {
-        if (IsPathSeparator(path[i - 1])) return i;
+        if (IsPathSeparator(path[i - 1]))
+            return i;
     }
     return 0;
 }
@@ -39,35 +40,44 @@ void GetModuleFolder(QString& folder) {
         dir = QFileInfo(dir).absolutePath();
     }
     folder = QDir::toNativeSeparators(dir);
-    if (folder.isEmpty() || !IsPathSeparator(folder.back())) folder += QDir::separator();
+    if (folder.isEmpty() || !IsPathSeparator(folder.back()))
+        folder += QDir::separator();
 }
 
-QByteArray ToAnsi(const QString& text) { return text.toLocal8Bit(); }
+QByteArray ToAnsi(const QString& text) {
+    return text.toLocal8Bit();
+}
 
 void GetPathExtension(const QString& path, QString& extension) {
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     const qsizetype dot = ExtensionStart(path);
     extension = dot < 0 ? QString() : path.mid(dot);
 }
 
 void RemovePathExtension(const QString& path, QString& withoutExtension) {
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     const qsizetype dot = ExtensionStart(path);
     withoutExtension = dot < 0 ? path : path.left(dot);
 }
 
 void GetPathFileName(const QString& path, QString& fileName) {
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     fileName = path.mid(LastComponentStart(path));
 }
 
 int GetPathKind(const QString& path) {
-    if (path.isEmpty()) return kPathNothing;
+    if (path.isEmpty())
+        return kPathNothing;
     QString probe = path;
-    if (probe.size() > 1 && IsPathSeparator(probe.back())) probe.chop(1);
+    if (probe.size() > 1 && IsPathSeparator(probe.back()))
+        probe.chop(1);
     const QFileInfo info(probe);
     // A dangling link still occupies its name.
-    if (!info.exists() && !info.isSymLink()) return kPathNothing;
+    if (!info.exists() && !info.isSymLink())
+        return kPathNothing;
     return info.isDir() ? kPathFolder : kPathFile;
 }
 
@@ -75,7 +85,8 @@ void MakeUniquePath(QString& path, const PathTakenTest& isTaken) {
     const auto taken = [&isTaken](const QString& candidate) {
         return isTaken ? isTaken(candidate) : GetPathKind(candidate) != kPathNothing;
     };
-    if (!taken(path)) return;
+    if (!taken(path))
+        return;
     QString extension;
     QString stem = path;
     GetPathExtension(path, extension);
@@ -87,4 +98,15 @@ void MakeUniquePath(QString& path, const PathTakenTest& isTaken) {
             return;
         }
     }
+}
+
+QString DataFileFolder(const QString& programFolder, const QString& userDataFolder) {
+    const QFileInfo program(programFolder);
+    if (program.isDir() && program.isWritable())
+        return programFolder;
+    QDir().mkpath(userDataFolder);
+    QString folder = QDir::toNativeSeparators(userDataFolder);
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder;
 }

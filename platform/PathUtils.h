@@ -15,6 +15,11 @@ enum PathKind : int { kPathNothing = 0, kPathFile = 1, kPathFolder = 2 };
 // The folder of the running program file, ending with a separator.
 void GetModuleFolder(QString& folder);
 
+// Where the program keeps IMG.DAT and RECT.DAT: its own folder while the
+// running user may write there, else the user's own data folder for the
+// program (created when missing). Both end with a separator.
+QString DataFileFolder(const QString& programFolder, const QString& userDataFolder);
+
 // The path in the local 8-bit encoding, zero-terminated (QByteArray owns it).
 QByteArray ToAnsi(const QString& text);
 

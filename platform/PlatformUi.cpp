@@ -13,10 +13,10 @@ namespace {
 
 // Gives every button the pointing hand as it is first polished.
 class HandCursorForButtons : public QObject {
-public:
+  public:
     using QObject::QObject;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Polish) {
             if (auto* button = qobject_cast<QAbstractButton*>(watched)) {
@@ -29,7 +29,8 @@ protected:
 
 void UseHandCursorForButtons() {
     static HandCursorForButtons* filter = nullptr;
-    if (filter != nullptr) return;
+    if (filter != nullptr)
+        return;
     filter = new HandCursorForButtons(QCoreApplication::instance());
     QCoreApplication::instance()->installEventFilter(filter);
     QObject::connect(filter, &QObject::destroyed, [] { filter = nullptr; });
@@ -41,7 +42,8 @@ void SetUpPlatformUi() {
     UseHandCursorForButtons();
     QFont::insertSubstitution(QString::fromUtf16(kJapaneseFace),
                               QString::fromLatin1(kJapaneseFaceSubstitute));
-    if (!IsJapaneseLanguage()) return;
+    if (!IsJapaneseLanguage())
+        return;
     auto* translator = new QTranslator(QCoreApplication::instance());
     // Without the translations the platform's texts stay English.
     if (translator->load(QStringLiteral("qtbase_ja"),

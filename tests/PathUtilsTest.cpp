@@ -4,12 +4,15 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
 
+using testing_support::RunInChildAsNobody;
 using testing_support::WriteBytes;
 
 struct Split {
@@ -117,6 +120,25 @@ TEST(PathUtilsTest, ModuleFolderEndsWithSeparator) {
 }
 
 // The batch run's names, for a source beach.JPG.
+TEST(PathUtilsTest, DataFilesMoveToTheUsersFolderOnlyWhenTheProgramFolderIsNotWritable) {
+    QTemporaryDir dir;
+    const QString program = dir.path() + "/program/";
+    const QString user = dir.path() + "/user/data";
+    QDir().mkpath(program);
+    EXPECT_EQ(DataFileFolder(program, user), program);
+    EXPECT_FALSE(QFileInfo::exists(user));
+    // Installed for all users: the folder belongs to root and others may only read it.
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::ExeOther | QFile::WriteOther);
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                       QFile::ReadOther | QFile::ExeOther);
+    const int asNobody = RunInChildAsNobody([&] {
+        const QString folder = DataFileFolder(program, user);
+        return folder == user + "/" && QFileInfo(user).isDir() ? 0 : 1;
+    });
+    EXPECT_EQ(asNobody, 0);
+}
+
 TEST(OutputNamesTest, CandidatesCarryTheRectangleSuffixOnlyForSeveralRectangles) {
     const QString source = QStringLiteral("/photos/beach.JPG");
     EXPECT_EQ(FormOutputCandidate("/out", source, 0, 1), QStringLiteral("/out/beach.JPG"));

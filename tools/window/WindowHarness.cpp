@@ -62,7 +62,8 @@ StepTimes MedianStepMs(CMainFrame& frame, int steps) {
         view.OnCommand(kCmdNext);
         view.Preview()->repaint();
         shown.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-        while (!view.PreviewSettled()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        while (!view.PreviewSettled())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         view.Preview()->repaint();
         sharp.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
@@ -97,7 +98,8 @@ int main(int argc, char** argv) {
     frame.move(0, 0);
     frame.show();
     QObject::connect(frame.View(), &CChildView::Loaded, [&] {
-        if (parser.isSet("select")) frame.View()->ImageList()->clearSelection();
+        if (parser.isSet("select"))
+            frame.View()->ImageList()->clearSelection();
         for (const QString& row : parser.value("select").split(u',', Qt::SkipEmptyParts)) {
             frame.View()->ImageList()->SetSelected(row.toInt(), true);
         }
@@ -118,19 +120,21 @@ int main(int argc, char** argv) {
     if (parser.isSet("time-step")) {
         QTimer::singleShot(1500, [&] {
             const StepTimes times = MedianStepMs(frame, parser.value("time-step").toInt());
-            std::printf("median step to the next image: %.2f ms to a picture, %.2f ms to the "
-                        "fitted decode\n",
-                        times.shown, times.sharp);
+            std::printf(
+                "median step to the next image: %.2f ms to a picture, %.2f ms to the "
+                "fitted decode\n",
+                times.shown, times.sharp);
             QApplication::exit(0);
         });
     }
     const QString grab = parser.value("grab");
     if (!grab.isEmpty()) {
         QTimer::singleShot(1500, [&] {
-            const QPixmap shot = frame.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(),
-                                                            frame.height());
+            const QPixmap shot =
+                frame.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
             const bool saved = shot.save(grab);
-            if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(grab));
+            if (!saved)
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(grab));
             QApplication::exit(saved ? 0 : 1);
         });
     }
