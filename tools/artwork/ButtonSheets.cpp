@@ -234,3 +234,30 @@ QImage CornerMark() {
     CropCorners(painter, QRectF(9, 8, 20, 18), palette::kAccent.lighter(130), 2.0);
     return mark;
 }
+
+QImage ProgramIcon() {
+    QImage icon(128, 128, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette::kBackground);
+    painter.drawRoundedRect(QRectF(4, 4, 120, 120), 22, 22);
+    // A photo with a crop frame over it.
+    QLinearGradient sky(0, 24, 0, 100);
+    sky.setColorAt(0.0, palette::kAccent.lighter(150));
+    sky.setColorAt(1.0, palette::kAccent);
+    painter.setBrush(sky);
+    painter.drawRoundedRect(QRectF(22, 30, 84, 66), 6, 6);
+    painter.setBrush(palette::kPanel);
+    QPainterPath hills;
+    hills.moveTo(22, 96);
+    hills.lineTo(48, 64);
+    hills.lineTo(66, 82);
+    hills.lineTo(80, 70);
+    hills.lineTo(106, 96);
+    hills.closeSubpath();
+    painter.drawPath(hills);
+    CropCorners(painter, QRectF(14, 20, 100, 86), QColor(224, 64, 48), 7.0);
+    return icon;
+}

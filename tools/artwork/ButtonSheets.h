@@ -15,3 +15,4 @@ QImage StepButtonsSheet();                             // 135: previous, next
 QImage CaptionIconsSheet();                            // 136: home, help, minimise, close
 QImage CaptionStrip(bool active);                      // 131 / 158
 QImage CornerMark();                                   // 219
+QImage ProgramIcon();                                  // the desktop menu's icon, 128 x 128

@@ -175,6 +175,7 @@ int main(int argc, char** argv) {
         {"bitmaps/135.png", StepButtonsSheet},
         {"bitmaps/136.png", CaptionIconsSheet},
         {"bitmaps/219.png", CornerMark},
+        {"icons/pelmora.png", ProgramIcon},
     };
     int failures = 0;
     for (const Picture& picture : pictures) {
