@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -126,6 +127,30 @@ CCropRectDlg::CCropRectDlg(int templateId, const CImgThumb* const* imageSlot, in
     AddStepButtons();
     for (QPushButton* button : findChildren<QPushButton*>()) {
         button->setCursor(Qt::PointingHandCursor);
+    }
+    WidenClippedTexts();
+}
+
+// The templates' boxes were measured for the desktop's own dialog font; a
+// radio button or check box whose text needs more room gets it, up to the
+// next control on its right or the dialog's margin.
+void CCropRectDlg::WidenClippedTexts() {
+    const int margin = width() - DialogUnitsToPixelsX(7);
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        if (qobject_cast<QPushButton*>(button) != nullptr)
+            continue;
+        const int wanted = button->sizeHint().width();
+        if (wanted <= button->width())
+            continue;
+        int limit = margin;
+        for (const QWidget* other : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect g = other->geometry();
+            if (other != button && g.left() >= button->geometry().right() &&
+                g.top() < button->geometry().bottom() && g.bottom() > button->geometry().top()) {
+                limit = std::min(limit, g.left());
+            }
+        }
+        button->resize(std::min(wanted, limit - button->x()), button->height());
     }
 }
 

@@ -67,6 +67,7 @@ class CCropRectDlg : public QDialog {
 
     void BuildControls();
     void AddStepButtons();
+    void WidenClippedTexts();
     void Initialise();
     void OnUnit(bool toPixel);
     void OnLossless();
