@@ -79,7 +79,7 @@ class CStepButton : public QPushButton {
     }
 
   private:
-    const QImage& sheet_;
+    const QImage sheet_;
     bool next_;
 };
 
@@ -348,8 +348,8 @@ void CCropRectDlg::PaintPreview(QImage& canvas) {
         return;
     }
     canvas_.ComposePreview(canvas, ImagePath(), rect_);
-    if (canvas_.PreviewFailed())
-        navigator_->hide();
+    // Hidden while the image cannot be shown; back with the next one that can.
+    navigator_->setVisible(canvas_.actualSize && !canvas_.PreviewFailed());
     UpdateReadouts();
 }
 

@@ -254,6 +254,34 @@ TEST_F(CropRectDlgTest, StepButtonsAskTheViewAndReload) {
     dialog.reject();
 }
 
+TEST_F(CropRectDlgTest, UnloadableImageShowsNothingAndConvertsNothing) {
+    const CImgThumb missing(dir_.filePath("missing.jpg"), nullptr, 640, 480);
+    const CImgThumb* good = Image(300, 200);
+    const CImgThumb* slot = &missing;
+    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &slot, recompress_, quality_);
+    QObject::connect(&dialog, &CCropRectDlg::StepRequested, &dialog, [&] { slot = good; });
+    dialog.Rect().isPixel = 0;
+    SetEdges(dialog.Rect(), {10, 10, 50, 50});
+    Open(dialog);
+    Click(dialog, 1015);
+    dialog.grab();
+    EXPECT_EQ(dialog.Canvas().ImageWidth(), 0);
+    EXPECT_FALSE(Control(dialog, 1020)->isVisible());
+    EXPECT_EQ(Control<QLabel>(dialog, 1021)->text(), QStringLiteral("    0 pixel"));
+    // Percent of nothing has no pixels: the unit stays, the numbers too.
+    Click(dialog, 1001);
+    EXPECT_EQ(dialog.Rect().isPixel, 0);
+    EXPECT_TRUE(Control<QAbstractButton>(dialog, 1003)->isChecked());
+    Click(dialog, 1011);
+    ExpectEdges(dialog.Rect(), 10, 10, 50, 50);
+    // The next image can be shown again, overview included.
+    Click(dialog, 214);
+    dialog.grab();
+    EXPECT_EQ(dialog.Canvas().ImageWidth(), 300);
+    EXPECT_TRUE(Control(dialog, 1020)->isVisible());
+    dialog.reject();
+}
+
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, at, widget->mapToGlobal(at), button, held, Qt::NoModifier);
