@@ -1,0 +1,116 @@
+#pragma once
+
+// The crop settings dialog: one crop rectangle over a preview of the current
+// image, its unit, the preview's scale and grid, stepping through the
+// collection, and the crop mode of the whole program with its quality.
+
+#include "croprects/CropCanvas.h"
+#include "croprects/CropRect.h"
+
+#include <QDialog>
+#include <QImage>
+#include <QPoint>
+
+class CImgThumb;
+class QAbstractButton;
+class QLabel;
+class QWidget;
+
+class CCropRectDlg : public QDialog {
+    Q_OBJECT
+  public:
+    // `imageSlot` points at the main view's current-image pointer, which the
+    // view moves when it handles a step. `recompress` (0 lossless) and
+    // `quality` are the program's settings: OK stores the mode; the quality
+    // dialog stores the quality, whatever this dialog ends with. All three
+    // must outlive the dialog.
+    CCropRectDlg(int templateId, const CImgThumb* const* imageSlot, int& recompress, int& quality,
+                 QWidget* parent = nullptr);
+    ~CCropRectDlg() override;
+
+    // 138 under the Japanese language rule, 1503 otherwise.
+    static int LanguageTemplate();
+
+    // The rectangle being edited: set before exec(), read after OK.
+    CCropRect& Rect() { return rect_; }
+    // Loads the image the slot points at with the next paint, from the top-left.
+    void ResetPreview();
+
+    // Refuses an invalid rectangle (message 134/135); otherwise stores the
+    // crop mode and closes.
+    void accept() override;
+
+    // The preview's state, for whoever drives the dialog without a mouse.
+    const CCropCanvas& Canvas() const { return canvas_; }
+    CCropCanvas& Canvas() { return canvas_; }
+
+    static constexpr int kJapaneseTemplate = 138;
+    static constexpr int kEnglishTemplate = 1503;
+    static constexpr int kWidthUnits = 507;
+    static constexpr int kHeightUnits = 303;
+    // Texts of controls the templates leave unnumbered: 60000 + n.
+    static constexpr int kUnnumbered = 60000;
+
+  Q_SIGNALS:
+    // The step buttons: 213 previous (false), 214 next (true). Connect
+    // directly: the dialog reloads the preview as soon as this returns.
+    void StepRequested(bool forward);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    enum class Drag { kNone, kHandle, kViewport };
+
+    void BuildControls();
+    void AddStepButtons();
+    void WidenClippedTexts();
+    void Initialise();
+    void OnUnit(bool toPixel);
+    void OnLossless();
+    void OnActualSize(bool checked);
+    void OnGrid(bool checked);
+    void OnQuality();
+    void OnStep(bool forward);
+    void SnapToImage();
+    void PaintPreview(QImage& canvas);
+    void PaintNavigator(QImage& canvas);
+    void UpdateReadouts();
+    void RepaintFrames();
+    QString ImagePath() const;
+    void TrackCursor(QPoint dialogPoint);
+    void DragHandle(QPoint dialogPoint);
+    void DragViewport(QPoint dialogPoint);
+
+    const int templateId_;
+    const CImgThumb* const* imageSlot_;
+    int& recompress_;
+    int& quality_;
+    CCropRect rect_;
+    CCropCanvas canvas_;
+    bool initialised_ = false;
+
+    QWidget* preview_ = nullptr;    // 1002
+    QWidget* navigator_ = nullptr;  // 1020
+    QLabel* readouts_[4] = {};      // 1017, 1018, 1021, 1022
+    QAbstractButton* pixelButton_ = nullptr;
+    QAbstractButton* percentButton_ = nullptr;
+    QAbstractButton* losslessButton_ = nullptr;
+    QAbstractButton* recompressButton_ = nullptr;
+    QAbstractButton* actualSizeBox_ = nullptr;
+    QAbstractButton* gridBox_ = nullptr;
+    QImage buttonImage_;  // the step buttons' faces, sheet 135
+
+    int hitCode_ = 0;
+    Drag drag_ = Drag::kNone;
+    QPoint dragStart_;
+    CropEdges startEdges_;
+    PixelRect cursorClip_;  // preview frame coordinates
+    PixelRect startViewport_;
+};
+
+// Object names of the dialog's controls: their numbers.
+QString ControlName(int controlId);
