@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-int ClampJpegQuality(int quality) { return std::clamp(quality, 1, 100); }
+int ClampJpegQuality(int quality) {
+    return std::clamp(quality, 1, 100);
+}
 
 int JpegQualityFromStore(int stored) {
     return stored == 0 ? kDefaultJpegQuality : ClampJpegQuality(stored);

@@ -38,7 +38,8 @@ BatchRunSummary CBatchCropRun::OnCropAll(const BatchRunInput& input) {
 
 BatchRunSummary CBatchCropRun::CropImages(const BatchRunInput& input, bool allImages) {
     QString folder;
-    if (chooseFolder_(view_, LangString(141, 144), folder) == 0) return {};
+    if (chooseFolder_(view_, LangString(141, 144), folder) == 0)
+        return {};
     const BatchRunSummary summary = RunWithProgress(input, ChosenImages(input, allImages), folder);
     ShowNotice(view_, CompletionMessage(summary));
     return summary;
@@ -66,18 +67,21 @@ BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
     std::deque<std::pair<std::size_t, CropOutcome>> mail;
     bool emptying = false;
     const auto emptyMailbox = [&] {
-        if (emptying) return;
+        if (emptying)
+            return;
         emptying = true;
         for (;;) {
             std::unique_lock<std::mutex> guard(mailLock);
-            if (mail.empty()) break;
+            if (mail.empty())
+                break;
             finished.push_back(std::move(mail.front()));
             mail.pop_front();
             guard.unlock();
             const int done = ++summary.steps;
             summary.lastStep = done;
             progress.Step(done);
-            if (observeStep_) observeStep_(progress, done);
+            if (observeStep_)
+                observeStep_(progress, done);
         }
         emptying = false;
     };
@@ -97,20 +101,24 @@ BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
                              QMetaObject::invokeMethod(&receiver, emptyMailbox,
                                                        Qt::QueuedConnection);
                          });
-            QMetaObject::invokeMethod(&receiver, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &receiver, [&loop] { loop.quit(); }, Qt::QueuedConnection);
         });
         loop.exec();
-    }  // the worker has ended: `plan` is complete and this thread's alone
+    }                // the worker has ended: `plan` is complete and this thread's alone
     emptyMailbox();  // anything left when the loop was ended from outside
 
     std::vector<CropOutcome> outcomes(plan.pairs.size());
-    for (CropOutcome& outcome : outcomes) outcome.notDone = true;
-    for (auto& [index, outcome] : finished) outcomes[index] = std::move(outcome);
+    for (CropOutcome& outcome : outcomes)
+        outcome.notDone = true;
+    for (auto& [index, outcome] : finished)
+        outcomes[index] = std::move(outcome);
     TallyOutcomes(plan, outcomes, summary);
     return summary;
 }
 
 int CBatchCropRun::Jobs() const {
-    if (jobs_ > 0) return jobs_;
+    if (jobs_ > 0)
+        return jobs_;
     return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 }

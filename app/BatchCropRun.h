@@ -15,9 +15,10 @@ class CProgressDlg;
 class QWidget;
 
 class CBatchCropRun {
-public:
+  public:
     // Asks for a folder as BrowseForFolder does: 1 and the folder, or 0.
-    using FolderChooser = std::function<int(QWidget* owner, const QString& prompt, QString& folder)>;
+    using FolderChooser =
+        std::function<int(QWidget* owner, const QString& prompt, QString& folder)>;
     // Sees the progress window after each step, on the thread that owns it.
     using StepObserver = std::function<void(const CProgressDlg& progress, int done)>;
 
@@ -40,7 +41,7 @@ public:
     // user how it went. The view stays painted meanwhile and takes no input.
     BatchRunSummary CropImages(const BatchRunInput& input, bool allImages);
 
-private:
+  private:
     BatchRunSummary RunWithProgress(const BatchRunInput& input, const std::vector<int>& chosen,
                                     const QString& folder);
     int Jobs() const;

@@ -11,15 +11,18 @@ std::vector<int> ChosenImages(const BatchRunInput& input, bool allImages) {
     const int count = static_cast<int>(input.images.size());
     std::vector<int> chosen;
     if (allImages) {
-        for (int i = 0; i < count; ++i) chosen.push_back(i);
+        for (int i = 0; i < count; ++i)
+            chosen.push_back(i);
         return chosen;
     }
     std::vector<bool> isSelected(input.images.size(), false);
     for (const int i : input.selected) {
-        if (i >= 0 && i < count) isSelected[static_cast<std::size_t>(i)] = true;
+        if (i >= 0 && i < count)
+            isSelected[static_cast<std::size_t>(i)] = true;
     }
     for (int i = 0; i < count; ++i) {
-        if (isSelected[static_cast<std::size_t>(i)]) chosen.push_back(i);
+        if (isSelected[static_cast<std::size_t>(i)])
+            chosen.push_back(i);
     }
     return chosen;
 }
@@ -37,7 +40,8 @@ void TallyOutcomes(const BatchPlan& plan, const std::vector<CropOutcome>& outcom
     const std::size_t count = std::min(plan.pairs.size(), outcomes.size());
     for (std::size_t i = 0; i < count; ++i) {
         const CropOutcome& outcome = outcomes[i];
-        if (outcome.notDone) continue;
+        if (outcome.notDone)
+            continue;
         if (outcome.ok) {
             ++summary.written;
             continue;
@@ -53,7 +57,8 @@ void TallyOutcomes(const BatchPlan& plan, const std::vector<CropOutcome>& outcom
 
 QString CompletionMessage(const BatchRunSummary& summary) {
     QString message = LangString(11811, 11812);
-    if (summary.failed == 0) return message;
+    if (summary.failed == 0)
+        return message;
     message += QStringLiteral("\n\n") + LangString(11813, 11814).arg(summary.failed);
     const auto shown = std::min<qsizetype>(summary.failedSources.size(), kFailedFilesShown);
     for (qsizetype i = 0; i < shown; ++i) {

@@ -1,8 +1,10 @@
 #include "app/ChildView.h"
 
 #include "app/PictureButton.h"
+#include "croprects/CropRectDlg.h"
 #include "croprects/CropRectListBox.h"
 #include "croprects/RectFile.h"
+#include "engine/JpegInfo.h"
 #include "engine/ProgressDlg.h"
 #include "images/HelpWnd.h"
 #include "images/ImageCollectionUi.h"
@@ -311,16 +313,18 @@ void CChildView::RequestPreview() {
         int fitHeight = box.height();
         if (bitmap->Load(path, fitWidth, fitHeight) == 0)
             bitmap.reset();
+        const JpegInfo info = ReadJpegInfo(path);
+        const QSize grid = info.ok ? QSize(info.imcuWidth, info.imcuHeight) : QSize();
         QMetaObject::invokeMethod(
             this,
-            [this, generation, bitmap = std::shared_ptr<const CImg>(bitmap)] {
-                PreviewDecoded(generation, bitmap);
+            [this, generation, grid, bitmap = std::shared_ptr<const CImg>(bitmap)] {
+                PreviewDecoded(generation, bitmap, grid);
             },
             Qt::QueuedConnection);
     });
 }
 
-void CChildView::PreviewDecoded(int generation, std::shared_ptr<const CImg> bitmap) {
+void CChildView::PreviewDecoded(int generation, std::shared_ptr<const CImg> bitmap, QSize grid) {
     previewJob_.get();
     if (generation != previewGeneration_) {
         if (previewRequested_) {
@@ -330,6 +334,7 @@ void CChildView::PreviewDecoded(int generation, std::shared_ptr<const CImg> bitm
         return;
     }
     previewBitmap_ = std::move(bitmap);
+    previewGrid_ = grid;
     previewSettled_ = true;
     preview_->update();
     Q_EMIT PreviewChanged();
@@ -485,8 +490,21 @@ void CChildView::OnImageClicked(int row) {
     update();
 }
 
-bool CChildView::RunCropRectDlg(CCropRect&) {
-    return false;
+bool CChildView::RunCropRectDlg(CCropRect& rect) {
+    AppSettings unsaved;
+    AppSettings& settings = env_.settings != nullptr ? *env_.settings : unsaved;
+    CCropRectDlg dialog(CCropRectDlg::LanguageTemplate(), &dialogImage_, settings.recompress,
+                        settings.jpegQuality, this);
+    dialog.Rect() = rect;
+    connect(&dialog, &CCropRectDlg::StepRequested, this,
+            [this](bool forward) { OnCommand(forward ? kCmdNext : kCmdPrevious); });
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // The mode may have changed: the preview shows what a lossless crop writes.
+    preview_->update();
+    if (!accepted)
+        return false;
+    rect = dialog.Rect();
+    return true;
 }
 
 BatchRunInput CChildView::MakeBatchInput() const {

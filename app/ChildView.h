@@ -140,7 +140,8 @@ class CChildView : public QWidget {
     void UpdateHints();
     void ResetPreview();
     void RequestPreview();
-    void PreviewDecoded(int generation, std::shared_ptr<const CImg> bitmap);
+    void PreviewDecoded(int generation, std::shared_ptr<const CImg> bitmap, QSize grid);
+    void DrawRectangles(QPainter& painter, const CImgThumb& image, const QRect& drawn);
     QRect DrawPlaceholder(QPainter& painter, const CImgThumb& image);
     void RefreshPreview();
 
@@ -171,6 +172,7 @@ class CChildView : public QWidget {
     bool previewSettled_ = false;    // and has ended
     int previewGeneration_ = 0;      // counts changes of the current image
     std::future<void> previewJob_;   // at most one decode at a time
+    QSize previewGrid_;              // the lossless crop's grid in the shown image
 
     QImage rectButtons_, cropButtons_, removeButtons_, stepButtons_, captionIcons_;
     QImage captionActive_, captionInactive_, cornerPicture_;

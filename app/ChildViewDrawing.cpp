@@ -4,6 +4,7 @@
 #include "app/ChildView.h"
 
 #include "app/ViewColors.h"
+#include "croprects/CropCanvasGeometry.h"
 #include "croprects/CropRectListBox.h"
 #include "engine/DrawingUtils.h"
 #include "images/ImgList.h"
@@ -97,13 +98,29 @@ void CChildView::DrawPreview(QPainter& painter) {
     } else if (!previewSettled_) {
         drawn = DrawPlaceholder(painter, image);
     }
-    if (drawn.isEmpty())
-        return;
+    if (!drawn.isEmpty())
+        DrawRectangles(painter, image, drawn);
+}
+
+// Each rectangle's outline in its colour; in lossless mode also, dashed,
+// the region a crop of the shown image writes when that differs.
+void CChildView::DrawRectangles(QPainter& painter, const CImgThumb& image, const QRect& drawn) {
+    const bool lossless = env_.settings == nullptr || env_.settings->recompress == 0;
     for (const CCropRect& rect : rects_) {
         const PixelRect resolved = rect.Resolve(image.width, image.height);
         if (resolved.IsEmpty())
             continue;
         DrawFrame(painter, MapToPreview(resolved, image.width, drawn), 2, rect.color);
+        if (!lossless || previewGrid_.isEmpty())
+            continue;
+        const PixelRect written =
+            LosslessWrittenRegion(resolved, previewGrid_.width(), previewGrid_.height());
+        if (written == resolved)
+            continue;
+        const PixelRect shown = MapToPreview(written, image.width, drawn);
+        painter.setPen(QPen(ToQColor(rect.color), 1, Qt::DashLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(shown.left, shown.top, shown.Width() - 1, shown.Height() - 1);
     }
 }
 

@@ -13,7 +13,8 @@
 namespace {
 
 QString ExactFailure(const BatchImage& image, const PixelRect& region) {
-    if (region.left % image.imcuWidth == 0 && region.top % image.imcuHeight == 0) return {};
+    if (region.left % image.imcuWidth == 0 && region.top % image.imcuHeight == 0)
+        return {};
     return QStringLiteral("the lossless crop would start at (%1, %2), not (%3, %4)")
         .arg(region.left - region.left % image.imcuWidth)
         .arg(region.top - region.top % image.imcuHeight)
@@ -23,9 +24,12 @@ QString ExactFailure(const BatchImage& image, const PixelRect& region) {
 
 QString PlanningFailure(const BatchImage& image, const PixelRect& region,
                         const CropSettings& settings) {
-    if (!image.unreadable.isEmpty()) return image.unreadable;
-    if (region.IsEmpty()) return QStringLiteral("the rectangle misses the image");
-    if (settings.mode == CropMode::kLossless && settings.exact) return ExactFailure(image, region);
+    if (!image.unreadable.isEmpty())
+        return image.unreadable;
+    if (region.IsEmpty())
+        return QStringLiteral("the rectangle misses the image");
+    if (settings.mode == CropMode::kLossless && settings.exact)
+        return ExactFailure(image, region);
     return {};
 }
 
@@ -47,14 +51,13 @@ std::vector<ImageTask> GroupByImage(const std::vector<CropPair>& pairs) {
 }
 
 CropOutcome FromLossless(const LosslessCropResult& result) {
-    return {result.ok,       result.error, result.written, result.warnings,
+    return {result.ok,           result.error, result.written, result.warnings,
             result.firstWarning, result.notes, result.notDone};
 }
 
 // Crops every pair of one image, decoding the source once.
 std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const ImageTask& task,
-                                      const CropSettings& settings,
-                                      const std::atomic<bool>* stop) {
+                                      const CropSettings& settings, const std::atomic<bool>* stop) {
     std::vector<CropOutcome> outcomes(task.count);
     std::vector<std::size_t> runnable;
     for (std::size_t k = 0; k < task.count; ++k) {
@@ -65,17 +68,17 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
             outcomes[k].error = pair.failure;
         }
     }
-    if (runnable.empty()) return outcomes;
+    if (runnable.empty())
+        return outcomes;
     const QString& source = pairs[task.first].source;
     if (settings.mode == CropMode::kLossless) {
         std::vector<LosslessCropTarget> targets;
         for (const std::size_t k : runnable) {
             const CropPair& pair = pairs[task.first + k];
             const PixelRect& r = pair.region;
-            targets.push_back({pair.output, static_cast<std::uint32_t>(r.left),
-                               static_cast<std::uint32_t>(r.top),
-                               static_cast<std::uint32_t>(r.Width()),
-                               static_cast<std::uint32_t>(r.Height())});
+            targets.push_back(
+                {pair.output, static_cast<std::uint32_t>(r.left), static_cast<std::uint32_t>(r.top),
+                 static_cast<std::uint32_t>(r.Width()), static_cast<std::uint32_t>(r.Height())});
         }
         const auto results =
             LosslessCropMany(source, targets, ExistingOutput::kKeep, settings.metadata, stop);
@@ -89,9 +92,8 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
         const CropPair& pair = pairs[task.first + k];
         targets.push_back({pair.output, pair.region});
     }
-    const auto results =
-        RecompressCropMany(source, targets, settings.quality, ExistingOutput::kKeep,
-                           settings.metadata, stop);
+    const auto results = RecompressCropMany(source, targets, settings.quality,
+                                            ExistingOutput::kKeep, settings.metadata, stop);
     for (std::size_t i = 0; i < runnable.size(); ++i) {
         CropOutcome& outcome = outcomes[runnable[i]];
         outcome.ok = results[i].ok;
@@ -99,7 +101,8 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
         outcome.notDone = results[i].notDone;
         outcome.warnings = results[i].warnings;
         outcome.firstWarning = results[i].firstWarning;
-        if (outcome.ok) outcome.written = pairs[task.first + runnable[i]].region;
+        if (outcome.ok)
+            outcome.written = pairs[task.first + runnable[i]].region;
     }
     return outcomes;
 }
@@ -115,7 +118,8 @@ BatchPlan PlanBatch(const std::vector<BatchImage>& images, const std::vector<int
     plan.total = static_cast<int>(chosen.size()) * rectCount;
     for (const int i : chosen) {
         const BatchImage& image = images[static_cast<std::size_t>(i)];
-        if (GetPathKind(image.path) == kPathNothing) continue;
+        if (GetPathKind(image.path) == kPathNothing)
+            continue;
         for (int j = 0; j < rectCount; ++j) {
             CropPair pair;
             pair.imageIndex = i;
@@ -145,19 +149,23 @@ void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settin
                   const std::function<void(std::size_t, const CropOutcome&)>& onDone,
                   const std::atomic<bool>* stop) {
     const std::vector<ImageTask> tasks = GroupByImage(pairs);
-    if (tasks.empty()) return;
+    if (tasks.empty())
+        return;
     std::atomic<std::size_t> next{0};
     std::mutex reportLock;
     const auto work = [&] {
         for (;;) {
-            if (stop != nullptr && stop->load()) return;
+            if (stop != nullptr && stop->load())
+                return;
             const std::size_t index = next.fetch_add(1);
-            if (index >= tasks.size()) return;
+            if (index >= tasks.size())
+                return;
             const ImageTask& task = tasks[index];
             const std::vector<CropOutcome> outcomes = ExecuteImage(pairs, task, settings, stop);
             const std::lock_guard<std::mutex> guard(reportLock);
             for (std::size_t k = 0; k < task.count; ++k) {
-                if (onDone) onDone(task.first + k, outcomes[k]);
+                if (onDone)
+                    onDone(task.first + k, outcomes[k]);
             }
         }
     };
@@ -169,5 +177,6 @@ void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settin
     }
     std::vector<std::jthread> workers;
     workers.reserve(threadCount);
-    for (std::size_t t = 0; t < threadCount; ++t) workers.emplace_back(work);
+    for (std::size_t t = 0; t < threadCount; ++t)
+        workers.emplace_back(work);
 }

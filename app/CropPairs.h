@@ -19,7 +19,7 @@ struct BatchImage {
     QString path;
     int width = 0;  // as recorded when the image was added
     int height = 0;
-    int imcuWidth = 8;   // the lossless grid, for the exact check
+    int imcuWidth = 8;  // the lossless grid, for the exact check
     int imcuHeight = 8;
     QString unreadable;  // non-empty: the image cannot be cropped, and why
 };

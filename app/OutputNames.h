@@ -12,9 +12,9 @@ QString FormOutputCandidate(const QString& folder, const QString& sourcePath, in
 // Makes candidates unique against the file system and against every name it
 // has handed out before, so that pairs written in any order never collide.
 class OutputNameReserver {
-public:
+  public:
     QString Reserve(QString candidate);
 
-private:
+  private:
     QSet<QString> reserved_;
 };

@@ -4,6 +4,7 @@
 
 #include "app/MainFrame.h"
 #include "app/PictureButton.h"
+#include "croprects/CropRectDlg.h"
 #include "croprects/CropRectListBox.h"
 #include "croprects/RectFile.h"
 #include "images/ImageListFile.h"
@@ -296,6 +297,49 @@ TEST_F(MainWindowTest, RapidStepsEndOnThePreviewOfTheLastImage) {
     ASSERT_TRUE(WaitUntil([&] { return view.PreviewSettled(); }));
     ASSERT_NE(view.PreviewBitmap(), nullptr);
     EXPECT_EQ(view.PreviewBitmap()->GetWidth() / view.PreviewBitmap()->GetHeight(), 5);
+}
+
+TEST_F(MainWindowTest, AddRunsTheCropDialogWhoseStepsMoveTheView) {
+    WriteDataFiles(3);
+    CChildView& view = Open();
+    view.ImageList()->clearSelection();
+    const CImgThumb* shownAtOk = nullptr;
+    ModalScript script({[&](QWidget* window) {
+        auto* dialog = qobject_cast<CCropRectDlg*>(window);
+        ASSERT_NE(dialog, nullptr);
+        Q_EMIT dialog->StepRequested(true);
+        shownAtOk = view.DialogImage();
+        dialog->accept();
+    }});
+    view.OnCommand(kCmdAddRect);
+    EXPECT_EQ(script.Pending(), 0);
+    EXPECT_EQ(view.Images().CurrentIndex(), 1);
+    EXPECT_EQ(shownAtOk, &view.Images().At(1));
+    // A fresh rectangle comes back as (0, 0)-(256, 256), which covers the image.
+    ASSERT_EQ(view.CropRects().size(), 1u);
+    EXPECT_EQ(view.CropRects()[0].right, 256);
+    EXPECT_FALSE(view.RectanglesHint()->isVisible());
+}
+
+TEST_F(MainWindowTest, LosslessModeShowsTheWrittenRegionDashed) {
+    CCropRect rect = PixelRectangle(3, 5, 40, 40);  // the 4:2:0 grid is 16 pixels
+    rect.color = MakeColorRef(255, 0, 255);
+    WriteDataFiles(1, {rect}, QSize(64, 48));
+    CChildView& view = Open();
+    const auto writtenEdgeShown = [&view] {
+        view.Preview()->grab();
+        EXPECT_TRUE(WaitUntil([&] { return view.PreviewSettled(); }));
+        const QImage preview = view.Preview()->grab().toImage();
+        const QRect drawn = view.PreviewPicture();
+        int marked = 0;
+        for (int y = drawn.top(); y < drawn.top() + drawn.height() / 2; ++y) {
+            marked += preview.pixel(drawn.left(), y) == qRgb(255, 0, 255) ? 1 : 0;
+        }
+        return marked;
+    };
+    EXPECT_GT(writtenEdgeShown(), 10);  // the left edge moved to x = 0, dashed
+    settings_.recompress = 1;
+    EXPECT_EQ(writtenEdgeShown(), 0);
 }
 
 TEST_F(MainWindowTest, AnUnchangedRunLeavesBothDataFilesByteIdentical) {
