@@ -342,6 +342,42 @@ TEST_F(MainWindowTest, LosslessModeShowsTheWrittenRegionDashed) {
     EXPECT_EQ(writtenEdgeShown(), 0);
 }
 
+TEST_F(MainWindowTest, RemovingARectangleKeepsTheSelectionsPlace) {
+    CChildView& view = Open();
+    for (int i = 0; i < 3; ++i) view.AddCropRect(PixelRectangle(i, 0, 10, 10));
+    view.RectList()->SelectRow(1);
+    view.RemoveCropRect(1);
+    EXPECT_EQ(view.RectList()->SelectedRow(), 1);  // the one that moved up
+    EXPECT_EQ(view.CropRects()[1].left, 2);
+    view.RemoveCropRect(1);  // the selected last one
+    EXPECT_EQ(view.RectList()->SelectedRow(), -1);
+    view.RemoveCropRect(5);  // beyond the end: nothing
+    EXPECT_EQ(view.RectList()->count(), 1);
+    EXPECT_EQ(static_cast<int>(view.CropRects().size()), view.RectList()->count());
+}
+
+TEST(CropRectRowTest, SwatchBackgroundAndText) {
+    ScopedLanguage language("en_US.UTF-8");
+    const ColorRef swatch = MakeColorRef(10, 200, 30);
+    const auto normal = DrawRectRow("(1 pixel, 2 pixel)-(3 pixel, 4 pixel)", swatch, {300, 18},
+                                    false, false);
+    const auto selected = DrawRectRow("x", swatch, {300, 18}, true, false);
+    ASSERT_TRUE(normal && selected);
+    EXPECT_EQ(normal->pixel(2, 2), qRgb(10, 200, 30));    // the frame, 2 pixels thick
+    EXPECT_EQ(normal->pixel(3, 15), qRgb(10, 200, 30));
+    EXPECT_EQ(normal->pixel(9, 9), qRgb(229, 234, 238));  // its inside keeps the background
+    EXPECT_EQ(normal->pixel(16, 9), qRgb(229, 234, 238));
+    EXPECT_EQ(selected->pixel(9, 9), qRgb(255, 234, 238));
+    int textPixels = 0;
+    for (int y = 0; y < 18; ++y) {
+        for (int x = 22; x < 300; ++x) textPixels += normal->pixel(x, y) != qRgb(229, 234, 238);
+    }
+    EXPECT_GT(textPixels, 50);
+    const auto focused = DrawRectRow("x", swatch, {300, 18}, false, true);
+    EXPECT_NE(focused->pixel(0, 0), normal->pixel(0, 0));  // the dotted focus outline
+    EXPECT_EQ(DrawRectRow("x", swatch, {0, 18}, false, false), nullptr);
+}
+
 TEST_F(MainWindowTest, AnUnchangedRunLeavesBothDataFilesByteIdentical) {
     CCropRect percent = PixelRectangle(10.25, 5, 90, 95.5);
     percent.isPixel = 0;
