@@ -529,6 +529,11 @@ void CChildView::dragEnterEvent(QDragEnterEvent* event) {
         event->acceptProposedAction();
 }
 
+void CChildView::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
 void CChildView::dropEvent(QDropEvent* event) {
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
