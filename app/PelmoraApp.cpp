@@ -98,8 +98,12 @@ void CPelmoraApp::CreateMainWindow() {
     environment.versionMS = fileVersionMS;
     environment.versionLS = fileVersionLS;
     environment.dataFolder = dataFolder;
-    if (environment.dataFolder.isEmpty())
-        GetModuleFolder(environment.dataFolder);
+    if (environment.dataFolder.isEmpty()) {
+        QString programFolder;
+        GetModuleFolder(programFolder);
+        environment.dataFolder = DataFileFolder(
+            programFolder, QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    }
     mainWindow_ = std::make_unique<CMainFrame>(environment, logoTiming);
     mainWindow_->show();
     mainWindow_->repaint();
