@@ -11,28 +11,6 @@ namespace {
 
 constexpr int kSwatchRole = Qt::UserRole + 1;
 
-// The focus rectangle: a dotted outline that inverts the row's border
-// pixels, so drawing it twice restores the row.
-void InvertDottedOutline(QImage& image) {
-    const int w = image.width();
-    const int h = image.height();
-    const auto invert = [&image](int x, int y) {
-        if ((x + y) % 2 != 0)
-            return;
-        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        line[x] = qRgb(255 - qRed(line[x]), 255 - qGreen(line[x]), 255 - qBlue(line[x]));
-    };
-    for (int x = 0; x < w; ++x) {
-        invert(x, 0);
-        if (h > 1)
-            invert(x, h - 1);
-    }
-    for (int y = 1; y + 1 < h; ++y) {
-        invert(0, y);
-        if (w > 1)
-            invert(w - 1, y);
-    }
-}
 
 class RectRowDelegate : public QAbstractItemDelegate {
   public:

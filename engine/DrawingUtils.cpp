@@ -61,3 +61,24 @@ int CreateMemoryCanvas(std::unique_ptr<QImage>& canvas, int width, int height,
     canvas = std::move(image);
     return 1;
 }
+
+void InvertDottedOutline(QImage& image) {
+    const int w = image.width();
+    const int h = image.height();
+    const auto invert = [&image](int x, int y) {
+        if ((x + y) % 2 != 0)
+            return;
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        line[x] = qRgb(255 - qRed(line[x]), 255 - qGreen(line[x]), 255 - qBlue(line[x]));
+    };
+    for (int x = 0; x < w; ++x) {
+        invert(x, 0);
+        if (h > 1)
+            invert(x, h - 1);
+    }
+    for (int y = 1; y + 1 < h; ++y) {
+        invert(0, y);
+        if (w > 1)
+            invert(w - 1, y);
+    }
+}

@@ -27,6 +27,10 @@ void FitSize(int& width, int& height, int boxWidth, int boxHeight);
 // drawing the same frame twice restores the picture.
 void DrawFrame(QPainter& painter, const PixelRect& rect, int thickness, ColorRef color);
 
+// The focus rectangle of a list row: every other pixel of the image's border
+// inverted, once each, so drawing it twice restores the row.
+void InvertDottedOutline(QImage& image);
+
 // An off-screen canvas of the given size filled with `background` (left as
 // allocated for kNoColor). Returns 1 with `canvas` set, or 0 with it empty.
 int CreateMemoryCanvas(std::unique_ptr<QImage>& canvas, int width, int height,

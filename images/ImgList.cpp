@@ -13,25 +13,6 @@
 
 namespace {
 
-// A dotted outline over the border pixels, each inverted once, so that
-// drawing it twice restores the row.
-void InvertDottedOutline(QImage& image) {
-    const int w = image.width();
-    const int h = image.height();
-    const auto invert = [&](int x, int y) {
-        if ((x + y) % 2 != 0) return;
-        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        line[x] = qRgb(255 - qRed(line[x]), 255 - qGreen(line[x]), 255 - qBlue(line[x]));
-    };
-    for (int x = 0; x < w; ++x) {
-        invert(x, 0);
-        if (h > 1) invert(x, h - 1);
-    }
-    for (int y = 1; y + 1 < h; ++y) {
-        invert(0, y);
-        if (w > 1) invert(w - 1, y);
-    }
-}
 
 class ImageRowDelegate : public QAbstractItemDelegate {
 public:
