@@ -3,6 +3,10 @@
 // picture):
 //   pelmora-window-harness --data DIR [--select ROWS] [--inactive]
 //                          [--grab FILE.png] [--time-resize N] [--time-step N]
+//                          [--tour FOLDER]
+// --tour saves every window of the program into FOLDER (main window, crop
+// settings dialog fitted and at actual size, quality dialog, progress
+// window, completion messages, close question), named by language.
 // DIR holds IMG.DAT and RECT.DAT (they are written back at the end); ROWS is
 // a comma-separated list of rows to select. The logo is skipped. --grab saves
 // the window's screen area once everything has been painted; --time-resize
@@ -12,16 +16,21 @@
 // thumbnail, enlarged) and until the fitted decode has replaced it.
 
 #include "app/MainFrame.h"
+#include "engine/ProgressDlg.h"
 #include "images/ImgList.h"
 #include "platform/Language.h"
 #include "platform/PlatformUi.h"
 #include "platform/WindowUtils.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -44,6 +53,112 @@ double MedianResizeStepMs(CMainFrame& frame, int steps) {
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
+}
+
+// Saves the screen area of `window` as DIR/NAME-LANG.png.
+void Shoot(QWidget* window, const QString& folder, const QString& name) {
+    QApplication::processEvents();
+    window->repaint();
+    QApplication::processEvents();
+    const QRect area = window->frameGeometry();
+    const QPixmap shot =
+        window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const QString file =
+        QStringLiteral("%1/%2-%3.png").arg(folder, name, IsJapaneseLanguage() ? "ja" : "en");
+    if (!shot.save(file))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+}
+
+// Acts on each modal window as it comes up, one action each, in order.
+class ModalTour : public QObject {
+  public:
+    using Action = std::function<void(QWidget*)>;
+    explicit ModalTour(std::vector<Action> actions) : actions_(std::move(actions)) {
+        timer_.callOnTimeout([this] { Poll(); });
+        timer_.start(300);
+    }
+
+  private:
+    void Poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || next_ >= actions_.size() || modal->inherits("CProgressDlg"))
+            return;
+        // A window seen before is not new when it becomes active again.
+        for (const QPointer<QWidget>& seen : seen_) {
+            if (seen == modal)
+                return;
+        }
+        seen_.emplace_back(modal);
+        actions_[next_++](modal);
+    }
+
+    std::vector<Action> actions_;
+    std::size_t next_ = 0;
+    std::vector<QPointer<QWidget>> seen_;  // a box at a deleted one's address is new
+    QTimer timer_;
+};
+
+// Every window of the program in turn, saved under `folder`: the main
+// window, the crop settings dialog fitted and at actual size, the quality
+// dialog, the progress window during a run, the completion message with and
+// without failures, and the close question.
+void Tour(CMainFrame& frame, const QString& folder) {
+    CChildView& view = *frame.View();
+    Shoot(&frame, folder, "main-window");
+    const auto button = [](QWidget* window, int id) {
+        return window->findChild<QAbstractButton*>(QString::number(id));
+    };
+    auto* tour = new ModalTour({
+        [&](QWidget* dialog) {  // the crop settings dialog, fitted
+            Shoot(dialog, folder, "crop-dialog-fitted");
+            button(dialog, 1015)->click();  // actual size
+            Shoot(dialog, folder, "crop-dialog-actual-size");
+            QTimer::singleShot(0, [dialog, button] { button(dialog, 1025)->click(); });
+        },
+        [&](QWidget* quality) {
+            Shoot(quality, folder, "quality-dialog");
+            static_cast<QDialog*>(quality)->reject();
+            QTimer::singleShot(300, [] {
+                if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    dialog->reject();
+            });
+        },
+        [&](QWidget* box) {
+            Shoot(box, folder, "completion");
+            static_cast<QMessageBox*>(box)->accept();
+        },
+        [&](QWidget* box) {
+            Shoot(box, folder, "completion-with-failures");
+            static_cast<QMessageBox*>(box)->accept();
+        },
+        [&](QWidget* box) {
+            Shoot(box, folder, "close-question");
+            static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+        },
+    });
+    view.OnCommand(kCmdAddRect);
+    QTemporaryDir out;
+    view.BatchRun().SetFolderChooser([&out](QWidget*, const QString&, QString& chosen) {
+        chosen = out.path();
+        return 1;
+    });
+    bool shot = false;
+    view.BatchRun().SetStepObserver([&](const CProgressDlg& progress, int done) {
+        if (shot || done < 3)
+            return;
+        shot = true;
+        Shoot(const_cast<CProgressDlg*>(&progress), folder, "progress");
+    });
+    view.BatchRun().SetJobs(1);
+    view.OnCommand(kCmdCropAll);
+    CCropRect off;
+    off.left = off.top = 50000;
+    off.right = off.bottom = 50100;
+    view.AddCropRect(off);
+    view.OnCommand(kCmdCropAll);
+    view.RemoveCropRect(static_cast<int>(view.CropRects().size()) - 1);
+    frame.close();
+    delete tour;
 }
 
 struct StepTimes {
@@ -84,6 +199,7 @@ int main(int argc, char** argv) {
     parser.addOption({"grab", "Save a picture of the window and end.", "file"});
     parser.addOption({"time-resize", "Time this many resize steps and end.", "steps"});
     parser.addOption({"time-step", "Time this many steps to the next image and end.", "steps"});
+    parser.addOption({"tour", "Save every window of the program into a folder and end.", "folder"});
     parser.process(app);
 
     AppSettings settings;
@@ -125,6 +241,14 @@ int main(int argc, char** argv) {
                 "fitted decode\n",
                 times.shown, times.sharp);
             QApplication::exit(0);
+        });
+    }
+    if (parser.isSet("tour")) {
+        QObject::connect(frame.View(), &CChildView::Loaded, [&] {
+            QTimer::singleShot(1000, [&] {
+                Tour(frame, parser.value("tour"));
+                QApplication::exit(0);
+            });
         });
     }
     const QString grab = parser.value("grab");
