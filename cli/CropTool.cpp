@@ -4,13 +4,13 @@
 #include "engine/JpegCodec.h"
 #include "engine/JpegInfo.h"
 #include "engine/JpegLimits.h"
+#include "engine/OtherPictures.h"
 #include "images/CollectFiles.h"
 #include "platform/PathUtils.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QSet>
 
 #include <thread>
@@ -83,8 +83,7 @@ std::vector<BatchImage> ReadImages(const QStringList& files, CropMode mode) {
         image.imcuWidth = info.imcuWidth;
         image.imcuHeight = info.imcuHeight;
         if (!info.ok && mode == CropMode::kRecompress && !LooksLikeJpegFile(file)) {
-            QImageReader reader(file);
-            const QSize size = reader.size();
+            const QSize size = OtherPictureSize(file);
             image.width = size.width();
             image.height = size.height();
             if (size.isValid() && !size.isEmpty()) {

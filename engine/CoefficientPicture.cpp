@@ -112,8 +112,8 @@ uchar Clamp(float value) { return static_cast<uchar>(std::clamp(value + 0.5F, 0.
 
 }  // namespace
 
-QImage PictureFromCoefficients(j_decompress_ptr source, jvirt_barray_ptr* arrays,
-                               const TransformOptions& options, int minLongestSide) {
+RgbPicture PictureFromCoefficients(j_decompress_ptr source, jvirt_barray_ptr* arrays,
+                                   const TransformOptions& options, int minLongestSide) {
     const J_COLOR_SPACE space = source->jpeg_color_space;
     const int components = source->num_components;
     const bool supported = (space == JCS_GRAYSCALE && components == 1) ||
@@ -129,8 +129,9 @@ QImage PictureFromCoefficients(j_decompress_ptr source, jvirt_barray_ptr* arrays
     }
     const int width = static_cast<int>((options.outputWidth * scale + DCTSIZE - 1) / DCTSIZE);
     const int height = static_cast<int>((options.outputHeight * scale + DCTSIZE - 1) / DCTSIZE);
-    QImage picture(width, height, QImage::Format_RGB888);
-    if (picture.isNull()) return {};
+    RgbPicture picture(width, height);
+    if (picture.IsNull())
+        return {};
     // Where each output pixel reads each component's plane.
     std::vector<std::vector<int>> columns(static_cast<std::size_t>(components));
     std::vector<std::vector<int>> rows(static_cast<std::size_t>(components));
@@ -149,7 +150,7 @@ QImage PictureFromCoefficients(j_decompress_ptr source, jvirt_barray_ptr* arrays
         }
     }
     for (int y = 0; y < height; ++y) {
-        uchar* out = picture.scanLine(y);
+        uchar* out = picture.Row(y);
         const float* line[3] = {};
         const int* column[3] = {};
         for (int ci = 0; ci < components; ++ci) {

@@ -1,9 +1,7 @@
 #include "engine/CropMetadata.h"
 
 #include "engine/CoefficientPicture.h"
-#include "engine/DrawingUtils.h"
 #include "engine/ExifEditor.h"
-#include "engine/Img.h"
 #include "engine/XmpEditor.h"
 
 #include <cstring>
@@ -20,17 +18,14 @@ QByteArray MarkerBytes(const jpeg_marker_struct* marker) {
 }
 
 // The thumbnail JPEG of `picture` fitted to `longestSide`.
-QByteArray ThumbnailBytes(const QImage& picture, int longestSide) {
-    if (picture.isNull()) return {};
-    int width = picture.width();
-    int height = picture.height();
+QByteArray ThumbnailBytes(const RgbPicture& picture, int longestSide) {
+    if (picture.IsNull())
+        return {};
+    int width = picture.Width();
+    int height = picture.Height();
     FitSize(width, height, longestSide, longestSide);
-    // The picture is small and already smooth (block means or a reduced
-    // transform): plain area averaging is enough for a preview this size.
-    const QImage fitted =
-        picture.size() == QSize(width, height)
-            ? picture
-            : picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const RgbPicture fitted =
+        picture.Size() == QSize(width, height) ? picture : ResampleRgb(picture, width, height);
     return EncodeJpegBytes(fitted, kThumbnailQuality);
 }
 
@@ -43,7 +38,7 @@ bool IsXmpMarker(const jpeg_marker_struct* marker) {
 }
 
 QByteArray EditExifTiff(QByteArray tiff, quint32 width, quint32 height, bool rebuildThumbnail,
-                        const std::function<QImage(int)>& thumbnailOf) {
+                        const std::function<RgbPicture(int)>& thumbnailOf) {
     AdjustExifDimensions(reinterpret_cast<JOCTET*>(tiff.data()),
                          static_cast<unsigned int>(tiff.size()), width, height);
     RewriteIfd0Dimensions(tiff, width, height);
@@ -105,7 +100,8 @@ void LosslessMarkerEdit::Restore() {
     swaps_.clear();
 }
 
-std::vector<JpegMarker> RecompressMarkers(const std::vector<JpegMarker>& source, const QImage& cut,
+std::vector<JpegMarker> RecompressMarkers(const std::vector<JpegMarker>& source,
+                                          const RgbPicture& cut,
                                           const CropMetadataOptions& metadata) {
     std::vector<JpegMarker> kept;
     bool exifDone = false;
@@ -116,8 +112,8 @@ std::vector<JpegMarker> RecompressMarkers(const std::vector<JpegMarker>& source,
                    marker.data.startsWith(kExifPrefix)) {
             exifDone = true;
             const QByteArray tiff =
-                EditExifTiff(marker.data.mid(6), static_cast<quint32>(cut.width()),
-                             static_cast<quint32>(cut.height()), metadata.rebuildExifThumbnail,
+                EditExifTiff(marker.data.mid(6), static_cast<quint32>(cut.Width()),
+                             static_cast<quint32>(cut.Height()), metadata.rebuildExifThumbnail,
                              [&](int) { return cut; });
             kept.push_back({marker.code, kExifPrefix + tiff});
         }

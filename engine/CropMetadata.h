@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 struct CropMetadataOptions {
@@ -29,7 +30,7 @@ bool IsXmpMarker(const jpeg_marker_struct* marker);
 // thumbnail's longest side. `thumbnailOf` is called only when needed and
 // gets the minimum longest side the picture should have.
 QByteArray EditExifTiff(QByteArray tiff, quint32 width, quint32 height, bool rebuildThumbnail,
-                        const std::function<QImage(int)>& thumbnailOf);
+                        const std::function<RgbPicture(int)>& thumbnailOf);
 
 // Edited copies of a source's Exif and XMP markers for one lossless crop.
 // Apply points the source's marker list at the copies (after
@@ -58,5 +59,6 @@ private:
 // The markers a re-compressed crop of `width` x `height` carries from its
 // source's APP1/APP2 markers: every ICC profile chunk in order and, when
 // asked, the Exif block with true dimensions and a thumbnail of `cut`.
-std::vector<JpegMarker> RecompressMarkers(const std::vector<JpegMarker>& source, const QImage& cut,
+std::vector<JpegMarker> RecompressMarkers(const std::vector<JpegMarker>& source,
+                                          const RgbPicture& cut,
                                           const CropMetadataOptions& metadata);

@@ -3,27 +3,10 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cstdint>
 
 QColor ToQColor(ColorRef color) {
     return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                   static_cast<int>((color >> 16) & 0xFF));
-}
-
-void FitSize(int& width, int& height, int boxWidth, int boxHeight) {
-    if (width == 0 || height == 0) return;
-    const std::int64_t w = width;
-    const std::int64_t h = height;
-    const auto rounded = [](double value) {
-        return static_cast<int>(std::clamp(value + 0.5, 1.0, 2147483647.0));
-    };
-    if (w * boxHeight > h * boxWidth) {
-        height = rounded(static_cast<double>(h) * boxWidth / static_cast<double>(w));
-        width = std::max(boxWidth, 1);
-    } else {
-        width = rounded(static_cast<double>(w) * boxHeight / static_cast<double>(h));
-        height = std::max(boxHeight, 1);
-    }
 }
 
 void DrawFrame(QPainter& painter, const PixelRect& rect, int thickness, ColorRef color) {

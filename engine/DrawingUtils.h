@@ -4,6 +4,7 @@
 // canvases, shared by every window that draws pictures.
 
 #include "croprects/CropRect.h"
+#include "engine/RgbPicture.h"  // FitSize
 
 #include <QImage>
 
@@ -16,11 +17,6 @@ class QPainter;
 constexpr ColorRef kNoColor = 0xFFFFFFFFU;
 
 QColor ToQColor(ColorRef color);
-
-// Replaces (width, height) by the size of the same proportions that fits
-// (boxWidth, boxHeight), enlarging as well as reducing; each side at least 1.
-// A size with a zero side is left unchanged.
-void FitSize(int& width, int& height, int boxWidth, int boxHeight);
 
 // Draws the outline of `rect` inside it, `thickness` pixels wide. With
 // kNoColor the pixels under the outline are inverted, each exactly once, so

@@ -8,7 +8,7 @@
 #include <QImageReader>
 #include <QPainter>
 
-#include <stb_image_resize.h>
+#include <cstring>
 
 namespace {
 
@@ -31,10 +31,11 @@ QImage DecodePicture(const QString& path, int boxWidth, int boxHeight, int& full
     if (LooksLikeJpeg(file.peek(3))) {
         file.close();
         DecodedJpeg decoded = DecodeJpegFile(path, boxWidth, boxHeight);
-        if (decoded.image.isNull() && error != nullptr) *error = decoded.error;
+        if (decoded.image.IsNull() && error != nullptr)
+            *error = decoded.error;
         fullWidth = decoded.fullWidth;
         fullHeight = decoded.fullHeight;
-        return std::move(decoded.image);
+        return ToQImage(decoded.image);
     }
     QImageReader reader(&file);
     QImage picture = ReadWithQt(reader, error);
@@ -44,23 +45,30 @@ QImage DecodePicture(const QString& path, int boxWidth, int boxHeight, int& full
 }
 
 QImage ResampleCubic(const QImage& source, int width, int height) {
-    if (source.isNull() || width <= 0 || height <= 0) return {};
-    const QImage rgb = source.format() == QImage::Format_RGB888
-                           ? source
-                           : source.convertToFormat(QImage::Format_RGB888);
-    QImage scaled(width, height, QImage::Format_RGB888);
-    if (scaled.isNull()) return {};
-    // Mitchell where the picture shrinks, Catmull-Rom where it grows.
-    const auto filterFor = [](int from, int to) {
-        return to > from ? STBIR_FILTER_CATMULLROM : STBIR_FILTER_MITCHELL;
-    };
-    const int ok = stbir_resize(rgb.constBits(), rgb.width(), rgb.height(),
-                                static_cast<int>(rgb.bytesPerLine()), scaled.bits(), width, height,
-                                static_cast<int>(scaled.bytesPerLine()), STBIR_TYPE_UINT8, 3,
-                                STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, STBIR_EDGE_CLAMP,
-                                filterFor(rgb.width(), width), filterFor(rgb.height(), height),
-                                STBIR_COLORSPACE_LINEAR, nullptr);
-    return ok != 0 ? scaled : QImage();
+    return ToQImage(ResampleRgb(ToRgbPicture(source), width, height));
+}
+
+QImage ToQImage(const RgbPicture& picture) {
+    if (picture.IsNull())
+        return {};
+    // The image keeps its own reference to the bytes until it lets go of them.
+    auto* held = new QByteArray(picture.Bytes());
+    return QImage(
+        reinterpret_cast<const uchar*>(held->constData()), picture.Width(), picture.Height(),
+        picture.BytesPerLine(), QImage::Format_RGB888,
+        [](void* bytes) { delete static_cast<QByteArray*>(bytes); }, held);
+}
+
+RgbPicture ToRgbPicture(const QImage& image) {
+    const QImage rgb = image.format() == QImage::Format_RGB888
+                           ? image
+                           : image.convertToFormat(QImage::Format_RGB888);
+    RgbPicture picture(rgb.width(), rgb.height());
+    for (int y = 0; y < picture.Height(); ++y) {
+        std::memcpy(picture.Row(y), rgb.constScanLine(y),
+                    static_cast<std::size_t>(rgb.width()) * 3);
+    }
+    return picture;
 }
 
 int CImg::TakePicture(QImage picture) {
@@ -100,7 +108,7 @@ int CImg::LoadFromMemory(qsizetype byteCount, const void* bytes) {
     if (LooksLikeJpeg(data)) {
         DecodedJpeg decoded = DecodeJpegMemory(data);
         error_ = decoded.error;
-        return TakePicture(std::move(decoded.image));
+        return TakePicture(ToQImage(decoded.image));
     }
     QBuffer buffer;
     buffer.setData(data);
@@ -169,8 +177,8 @@ void CImg::DrawPart(QPainter& painter, int x, int y, int width, int height, int 
 }
 
 int CImg::SaveJpeg(const QString& path, unsigned int quality, ExistingOutput existing) const {
-    return EncodeJpegFile(image_, path, static_cast<int>(std::min(quality, 100U)), existing,
-                          &error_)
+    return EncodeJpegFile(ToRgbPicture(image_), path, static_cast<int>(std::min(quality, 100U)),
+                          existing, &error_)
                ? 1
                : 0;
 }

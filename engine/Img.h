@@ -2,6 +2,7 @@
 
 #include "croprects/CropRect.h"
 #include "engine/LosslessCrop.h"
+#include "engine/RgbPicture.h"
 
 #include <QImage>
 #include <QString>
@@ -67,6 +68,11 @@ private:
 
 // Resamples `source` to exactly width x height with a cubic filter.
 QImage ResampleCubic(const QImage& source, int width, int height);
+
+// The same pixels as a Format_RGB888 QImage, sharing them (no copy).
+QImage ToQImage(const RgbPicture& picture);
+// Any QImage as 24-bit RGB (alpha dropped, as a format conversion does).
+RgbPicture ToRgbPicture(const QImage& image);
 
 // Decodes a picture file: JPEG through libjpeg-turbo (DCT-scaled when a fit
 // box is given: the result is then at least the fitted size, not yet exactly

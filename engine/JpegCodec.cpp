@@ -1,6 +1,6 @@
 #include "engine/JpegCodec.h"
 
-#include "engine/DrawingUtils.h"
+#include "engine/DcOnlyDecode.h"
 #include "engine/JpegErrors.h"
 #include "engine/JpegLimits.h"
 #include "platform/AtomicOutputFile.h"
@@ -30,8 +30,11 @@ struct DecodeJob {
     const PixelRect* region = nullptr;
     bool keepMarkers = false;
     std::vector<JpegMarker>* markers = nullptr;
-    QImage* image = nullptr;
+    RgbPicture* image = nullptr;
     std::vector<JSAMPLE>* rowBuffer = nullptr;
+    bool dcOnlyAllowed = false;  // a progressive file at 1/8 may stop after its DC scans
+    bool dcOnlyRefused = false;  // its scans did not allow that: decode it whole
+    DcOnlyStore* dcStore = nullptr;
 };
 
 bool IsCmyk(const jpeg_decompress_struct& info) {
@@ -111,8 +114,9 @@ void ReadRow(DecodeJob& job, uchar* target, int skip, int pixels) {
 }
 
 bool AllocateImage(DecodeJob& job, int width, int height) {
-    *job.image = QImage(width, height, QImage::Format_RGB888);
-    if (job.image->isNull()) return false;
+    *job.image = RgbPicture(width, height);
+    if (job.image->IsNull())
+        return false;
     const std::size_t rowSize =
         static_cast<std::size_t>(job.info.output_width) * static_cast<std::size_t>(job.info.output_components);
     job.rowBuffer->assign(rowSize, 0);
@@ -125,12 +129,24 @@ bool RunWholeDecode(DecodeJob& job) {
     PickScale(job.info, job.boxWidth, job.boxHeight);
     jpeg_calc_output_dimensions(&job.info);
     LimitDecode(job, static_cast<std::uint64_t>(job.info.output_width) * job.info.output_height);
+    const bool dcOnly = job.dcOnlyAllowed && job.info.progressive_mode && job.info.scale_num == 1;
+    if (dcOnly)
+        UseDcOnlyStore(&job.info, *job.dcStore);
     jpeg_start_decompress(&job.info);
+    if (dcOnly && !StartDcOnlyOutput(&job.info, *job.dcStore)) {
+        job.dcOnlyRefused = true;
+        return false;
+    }
     const int width = static_cast<int>(job.info.output_width);
     const int height = static_cast<int>(job.info.output_height);
     if (!AllocateImage(job, width, height)) ERREXIT1(&job.info, JERR_OUT_OF_MEMORY, 1);
-    for (int y = 0; y < height; ++y) ReadRow(job, job.image->scanLine(y), 0, width);
-    jpeg_finish_decompress(&job.info);
+    for (int y = 0; y < height; ++y)
+        ReadRow(job, job.image->Row(y), 0, width);
+    if (dcOnly) {
+        jpeg_abort_decompress(&job.info);  // the AC scans are never read
+    } else {
+        jpeg_finish_decompress(&job.info);
+    }
     return true;
 }
 
@@ -156,12 +172,13 @@ bool RunRegionDecode(DecodeJob& job) {
     if (r.top > 0) jpeg_skip_scanlines(&job.info, static_cast<JDIMENSION>(r.top));
     if (!AllocateImage(job, r.Width(), r.Height())) ERREXIT1(&job.info, JERR_OUT_OF_MEMORY, 1);
     const int skip = r.left - static_cast<int>(xOffset);
-    for (int y = 0; y < r.Height(); ++y) ReadRow(job, job.image->scanLine(y), skip, r.Width());
+    for (int y = 0; y < r.Height(); ++y)
+        ReadRow(job, job.image->Row(y), skip, r.Width());
     jpeg_abort_decompress(&job.info);
     return true;
 }
 
-DecodedJpeg FinishDecode(DecodeJob& job, bool ok, QImage& image,
+DecodedJpeg FinishDecode(DecodeJob& job, bool ok, RgbPicture& image,
                          std::vector<JpegMarker>& markers) {
     DecodedJpeg result;
     if (ok) result.markers = std::move(markers);
@@ -191,7 +208,7 @@ struct EncodeJob {
     jpeg_compress_struct info{};
     CropErrorManager errors{};
     bool created = false;
-    const QImage* image = nullptr;
+    const RgbPicture* image = nullptr;
     std::FILE* file = nullptr;            // either a file
     unsigned char** memory = nullptr;     // or a buffer libjpeg grows
     unsigned long* memorySize = nullptr;
@@ -209,8 +226,8 @@ bool RunEncode(EncodeJob& job) {
     } else {
         jpeg_mem_dest(&job.info, job.memory, job.memorySize);
     }
-    job.info.image_width = static_cast<JDIMENSION>(job.image->width());
-    job.info.image_height = static_cast<JDIMENSION>(job.image->height());
+    job.info.image_width = static_cast<JDIMENSION>(job.image->Width());
+    job.info.image_height = static_cast<JDIMENSION>(job.image->Height());
     job.info.input_components = 3;
     job.info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&job.info);
@@ -225,7 +242,7 @@ bool RunEncode(EncodeJob& job) {
         }
     }
     while (job.info.next_scanline < job.info.image_height) {
-        auto* row = const_cast<JSAMPLE*>(job.image->constScanLine(static_cast<int>(job.info.next_scanline)));
+        auto* row = const_cast<JSAMPLE*>(job.image->Row(static_cast<int>(job.info.next_scanline)));
         jpeg_write_scanlines(&job.info, &row, 1);
     }
     jpeg_finish_compress(&job.info);
@@ -243,7 +260,7 @@ namespace {
 
 // Runs one decode job to the end and collects its result.
 DecodedJpeg Decode(DecodeJob& job, bool (*run)(DecodeJob&)) {
-    QImage image;
+    RgbPicture image;
     std::vector<JSAMPLE> rowBuffer;
     std::vector<JpegMarker> markers;
     job.image = &image;
@@ -257,13 +274,22 @@ DecodedJpeg Decode(DecodeJob& job, bool (*run)(DecodeJob&)) {
 }  // namespace
 
 DecodedJpeg DecodeJpegFile(const QString& path, int boxWidth, int boxHeight) {
-    DecodeJob job;
-    job.file = OpenCFile(path, "rb");
-    if (job.file == nullptr) return OpenFailure();
-    job.fileSize = QFileInfo(path).size();
-    job.boxWidth = boxWidth;
-    job.boxHeight = boxHeight;
-    return Decode(job, RunWholeDecode);
+    for (const bool dcOnly : {true, false}) {
+        DcOnlyStore dcStore;
+        DecodeJob job;
+        job.file = OpenCFile(path, "rb");
+        if (job.file == nullptr)
+            return OpenFailure();
+        job.fileSize = QFileInfo(path).size();
+        job.boxWidth = boxWidth;
+        job.boxHeight = boxHeight;
+        job.dcOnlyAllowed = dcOnly;
+        job.dcStore = &dcStore;
+        DecodedJpeg result = Decode(job, RunWholeDecode);
+        if (!job.dcOnlyRefused)
+            return result;
+    }
+    return {};
 }
 
 DecodedJpeg DecodeJpegMemory(const QByteArray& data, int boxWidth, int boxHeight) {
@@ -285,13 +311,10 @@ DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region, bool 
     return Decode(job, RunRegionDecode);
 }
 
-bool EncodeJpegFile(const QImage& image, const QString& path, int quality,
+bool EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
                     ExistingOutput existing, QString* error,
                     const std::vector<JpegMarker>& markers) {
-    const QImage rgb = image.format() == QImage::Format_RGB888
-                           ? image
-                           : image.convertToFormat(QImage::Format_RGB888);
-    if (rgb.isNull() || rgb.width() <= 0 || rgb.height() <= 0) {
+    if (rgb.IsNull()) {
         if (error != nullptr) *error = QStringLiteral("no picture to save");
         return false;
     }
@@ -321,9 +344,9 @@ bool EncodeJpegFile(const QImage& image, const QString& path, int quality,
     return true;
 }
 
-QByteArray EncodeJpegBytes(const QImage& image, int quality) {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    if (rgb.isNull() || rgb.width() <= 0 || rgb.height() <= 0) return {};
+QByteArray EncodeJpegBytes(const RgbPicture& rgb, int quality) {
+    if (rgb.IsNull())
+        return {};
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     EncodeJob job;

@@ -6,9 +6,9 @@
 
 #include "croprects/CropRect.h"
 #include "engine/OutputPolicy.h"
+#include "engine/RgbPicture.h"
 
 #include <QByteArray>
-#include <QImage>
 #include <QString>
 
 #include <vector>
@@ -19,7 +19,7 @@ struct JpegMarker {
 };
 
 struct DecodedJpeg {
-    QImage image;  // Format_RGB888; null on failure
+    RgbPicture image;  // null on failure
     int fullWidth = 0;
     int fullHeight = 0;
     QString error;
@@ -47,9 +47,9 @@ DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region,
 // Encodes a three-component colour JPEG with the given quality (1..100). The
 // file appears under `path` only when complete.
 // `markers` are written after the JFIF header, in order.
-bool EncodeJpegFile(const QImage& image, const QString& path, int quality,
+bool EncodeJpegFile(const RgbPicture& image, const QString& path, int quality,
                     ExistingOutput existing, QString* error = nullptr,
                     const std::vector<JpegMarker>& markers = {});
 
 // A bare JPEG stream (no JFIF header), as embedded thumbnails are stored.
-QByteArray EncodeJpegBytes(const QImage& image, int quality);
+QByteArray EncodeJpegBytes(const RgbPicture& image, int quality);

@@ -1,7 +1,7 @@
 #include "engine/RecompressCrop.h"
 
-#include "engine/Img.h"
 #include "engine/JpegCodec.h"
+#include "engine/OtherPictures.h"
 
 #include <QFile>
 
@@ -22,7 +22,7 @@ RecompressCropResult RecompressCrop(const QString& source, const QString& destin
         result.error = QStringLiteral("the rectangle is empty");
         return result;
     }
-    QImage cut;
+    RgbPicture cut;
     std::vector<JpegMarker> markers;
     if (SourceIsJpeg(source)) {
         DecodedJpeg decoded = DecodeJpegRegion(source, rect, true);
@@ -32,16 +32,15 @@ RecompressCropResult RecompressCrop(const QString& source, const QString& destin
         cut = std::move(decoded.image);
         markers = RecompressMarkers(decoded.markers, cut, metadata);
     } else {
-        CImg whole;
-        if (whole.Load(source) != 0) {
-            const std::unique_ptr<CImg> part = whole.Crop(rect);
-            if (part) cut = part->Image();
-        }
-        result.error = whole.LastError().isEmpty() ? QStringLiteral("cannot read the picture")
-                                                   : whole.LastError();
-        if (cut.isNull() && !whole.IsNull()) result.error = QStringLiteral("the rectangle leaves the picture");
+        const RgbPicture whole = ReadOtherPicture(source, &result.error);
+        cut = whole.Copy(rect);
+        if (result.error.isEmpty())
+            result.error = QStringLiteral("cannot read the picture");
+        if (cut.IsNull() && !whole.IsNull())
+            result.error = QStringLiteral("the rectangle leaves the picture");
     }
-    if (cut.isNull()) return result;
+    if (cut.IsNull())
+        return result;
     result.error.clear();
     result.ok = EncodeJpegFile(cut, destination, quality, existing, &result.error, markers);
     return result;

@@ -1,8 +1,8 @@
 #include "engine/RecompressCropMany.h"
 
-#include "engine/Img.h"
 #include "engine/JpegCodec.h"
 #include "engine/JpegInfo.h"
+#include "engine/OtherPictures.h"
 
 #include <QFile>
 
@@ -23,7 +23,7 @@ bool Inside(const PixelRect& rect, int width, int height) {
 
 // The decoded area every usable target lies in, with its offset.
 struct DecodedArea {
-    QImage pixels;
+    RgbPicture pixels;
     PixelRect bounds;
     QString error;
     std::vector<JpegMarker> markers;
@@ -38,18 +38,18 @@ DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTa
     probe.close();
     int width = 0;
     int height = 0;
-    CImg whole;
+    RgbPicture whole;
     if (isJpeg) {
         const JpegInfo info = ReadJpegInfo(source);
         area.error = info.error;
         width = info.width;
         height = info.height;
-    } else if (whole.Load(source) != 0) {
-        width = whole.GetWidth();
-        height = whole.GetHeight();
     } else {
-        area.error = whole.LastError().isEmpty() ? QStringLiteral("cannot read the picture")
-                                                 : whole.LastError();
+        whole = ReadOtherPicture(source, &area.error);
+        width = whole.Width();
+        height = whole.Height();
+        if (whole.IsNull() && area.error.isEmpty())
+            area.error = QStringLiteral("cannot read the picture");
     }
     bool any = false;
     for (const RecompressCropTarget& target : targets) {
@@ -71,8 +71,7 @@ DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTa
         area.pixels = std::move(decoded.image);
         area.markers = std::move(decoded.markers);
     } else {
-        area.pixels = whole.Image().copy(area.bounds.left, area.bounds.top, area.bounds.Width(),
-                                         area.bounds.Height());
+        area.pixels = whole.Copy(area.bounds);
     }
     return area;
 }
@@ -99,7 +98,7 @@ std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
             results.push_back(Failed(QStringLiteral("the rectangle is empty")));
             continue;
         }
-        if (area.pixels.isNull()) {
+        if (area.pixels.IsNull()) {
             results.push_back(Failed(area.error.isEmpty()
                                          ? QStringLiteral("the rectangle leaves the picture")
                                          : area.error));
@@ -110,8 +109,9 @@ std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
             results.push_back(Failed(QStringLiteral("the rectangle leaves the picture")));
             continue;
         }
-        const QImage cut = area.pixels.copy(r.left - area.bounds.left, r.top - area.bounds.top,
-                                            r.Width(), r.Height());
+        const RgbPicture cut =
+            area.pixels.Copy({r.left - area.bounds.left, r.top - area.bounds.top,
+                              r.right - area.bounds.left, r.bottom - area.bounds.top});
         RecompressCropResult result;
         result.warnings = area.warnings;
         result.firstWarning = area.firstWarning;

@@ -1,4 +1,5 @@
 #include "engine/Img.h"
+#include "engine/JpegCodec.h"
 #include "images/ImgThumb.h"
 
 #include "TestSupport.h"
@@ -79,6 +80,78 @@ TEST_F(ImgTest, ThumbnailOfALargePictureIsCloseToAFullDecodeScaledDown) {
         for (int x = 0; x < 96 * 3; ++x) difference += std::abs(a[x] - b[x]);
     }
     EXPECT_LT(difference / (96.0 * 72 * 3), 6.0);
+}
+
+// Mean absolute difference per sample of two RGB888 pictures of one size.
+double MeanDifference(const QImage& a, const QImage& b) {
+    long long sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar* p = a.constScanLine(y);
+        const uchar* q = b.constScanLine(y);
+        for (int x = 0; x < a.width() * 3; ++x)
+            sum += std::abs(p[x] - q[x]);
+    }
+    return static_cast<double>(sum) / (a.width() * a.height() * 3.0);
+}
+
+TEST_F(ImgTest, ProgressiveThumbnailsComeFromTheDcScansAlone) {
+    struct Case {
+        int components, h0, v0;
+        double tolerance;
+    };
+    // At 1/8 a whole decode of 4:2:0 still reads the chroma's first AC terms,
+    // which the steep gradients of the test pattern make large.
+    for (const Case& c :
+         {Case{3, 2, 2, 20.0}, Case{3, 2, 1, 1.5}, Case{3, 1, 1, 1.5}, Case{1, 1, 1, 1.5}}) {
+        JpegSpec spec = Spec(1600, 1200, c.components, c.h0, c.v0);
+        const QString sequential = dir_.path() + "/s.jpg";
+        WriteBytes(sequential, EncodeJpeg(spec));
+        spec.progressive = true;
+        const QByteArray progressive = EncodeJpeg(spec);
+        const QString path = dir_.path() + "/p.jpg";
+        WriteBytes(path, progressive);
+        // Cut where the first AC scan starts: the DC terms are all there.
+        const QString cut = dir_.path() + "/c.jpg";
+        WriteBytes(cut, progressive.left(ScanOffsets(progressive).at(1)));
+
+        const DecodedJpeg expected = DecodeJpegFile(sequential, kThumbnailBox, kThumbnailBox);
+        const DecodedJpeg fromDc = DecodeJpegFile(path, kThumbnailBox, kThumbnailBox);
+        const DecodedJpeg fromCut = DecodeJpegFile(cut, kThumbnailBox, kThumbnailBox);
+        ASSERT_EQ(fromDc.image.Size(), QSize(200, 150)) << c.components << c.h0 << c.v0;
+        EXPECT_EQ(fromDc.warnings, 0);
+        EXPECT_LT(MeanDifference(ToQImage(fromDc.image), ToQImage(expected.image)), c.tolerance)
+            << c.components << c.h0 << c.v0;
+        EXPECT_EQ(fromCut.image, fromDc.image) << c.components << c.h0 << c.v0;
+        EXPECT_EQ(fromCut.warnings, 1);
+    }
+}
+
+TEST_F(ImgTest, ProgressiveThumbnailWithAnAcScanBeforeSomeDcIsDecodedWhole) {
+    JpegSpec spec = Spec(1600, 1200, 3, 2, 2);
+    const QString sequential = dir_.path() + "/s.jpg";
+    WriteBytes(sequential, EncodeJpeg(spec));
+    spec.progressive = true;
+    // Luma refined before chroma has any DC: a refinement scan needs the
+    // AC terms a DC store would have dropped.
+    spec.scans = {{0, 1, 0, 0, 0, 0}, {0, 1, 1, 63, 0, 1}, {0, 1, 1, 63, 1, 0},
+                  {1, 2, 0, 0, 0, 0}, {1, 1, 1, 63, 0, 0}, {2, 1, 1, 63, 0, 0}};
+    const QString path = dir_.path() + "/p.jpg";
+    WriteBytes(path, EncodeJpeg(spec));
+    const DecodedJpeg decoded = DecodeJpegFile(path, kThumbnailBox, kThumbnailBox);
+    EXPECT_EQ(decoded.warnings, 0);
+    EXPECT_EQ(decoded.image, DecodeJpegFile(sequential, kThumbnailBox, kThumbnailBox).image);
+}
+
+TEST_F(ImgTest, ProgressiveThumbnailNeedsNoWholeCoefficientBuffer) {
+    JpegSpec spec = Spec(4000, 3000, 3, 1, 1);  // 72 MB of coefficients
+    spec.progressive = true;
+    const QString path = dir_.path() + "/big.jpg";
+    WriteBytes(path, EncodeJpeg(spec));
+    const long idle = PeakRssOfChildKb([] { return 0; });
+    int made = 0;
+    const long peak = PeakRssOfChildKb([&] { return MakeImageRecord(path) ? 1 : 0; }, &made);
+    EXPECT_EQ(made, 1);
+    EXPECT_LT(peak - idle, 24 * 1024);
 }
 
 TEST_F(ImgTest, OtherFormatsUnderAJpegNameLoad) {

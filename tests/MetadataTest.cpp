@@ -53,7 +53,7 @@ protected:
         plain.width = kWidth;
         plain.height = kHeight;
         whole_ = DecodeJpegImage(EncodeJpeg(plain));
-        oldThumbnail_ = EncodeJpegBytes(ResampleCubic(whole_, 160, 120), 90);
+        oldThumbnail_ = EncodeJpegBytes(ToRgbPicture(ResampleCubic(whole_, 160, 120)), 90);
     }
     QString Source(bool bigEndian, bool afterJfif, const QByteArray& trailer = {}) {
         JpegSpec spec;

@@ -48,15 +48,15 @@ TEST_P(RegionDecodeTest, RegionEqualsTheSameRegionOfAFullDecode) {
     const QString path = dir.path() + "/src.jpg";
     WriteBytes(path, EncodeJpeg(SpecFor(kind, 203, 157)));
     const DecodedJpeg full = DecodeJpegFile(path);
-    ASSERT_FALSE(full.image.isNull()) << full.error.toStdString();
+    ASSERT_FALSE(full.image.IsNull()) << full.error.toStdString();
     const PixelRect rects[] = {{0, 0, 203, 157},  {3, 5, 13, 12},     {0, 0, 1, 1},
                                {202, 156, 203, 157}, {16, 16, 32, 32}, {15, 15, 33, 33},
                                {17, 31, 203, 157}, {100, 0, 101, 157}, {8, 70, 150, 71},
                                {31, 47, 97, 113}};
     for (const PixelRect& r : rects) {
         const DecodedJpeg part = DecodeJpegRegion(path, r);
-        ASSERT_FALSE(part.image.isNull()) << part.error.toStdString();
-        EXPECT_EQ(part.image, full.image.copy(r.left, r.top, r.Width(), r.Height()))
+        ASSERT_FALSE(part.image.IsNull()) << part.error.toStdString();
+        EXPECT_EQ(part.image, full.image.Copy(r))
             << kind.name << " " << r.left << "," << r.top << "-" << r.right << "," << r.bottom;
     }
 }

@@ -60,6 +60,7 @@ struct EncodeJob {
     jpeg_compress_struct info{};
     CropErrorManager errors{};
     MemoryDestination destination{};
+    std::vector<jpeg_scan_info> scans;
 };
 
 bool RunEncode(EncodeJob& job, const JpegSpec& spec, const std::vector<std::uint8_t>& pixels) {
@@ -84,6 +85,20 @@ bool RunEncode(EncodeJob& job, const JpegSpec& spec, const std::vector<std::uint
         job.info.comp_info[c].v_samp_factor = spec.vSamp[c];
     }
     if (spec.progressive) jpeg_simple_progression(&job.info);
+    if (spec.progressive && !spec.scans.empty()) {
+        for (const std::array<int, 6>& scan : spec.scans) {
+            jpeg_scan_info& info = job.scans.emplace_back();
+            info.comps_in_scan = scan[1];
+            for (int c = 0; c < scan[1]; ++c)
+                info.component_index[c] = scan[0] + c;
+            info.Ss = scan[2];
+            info.Se = scan[3];
+            info.Ah = scan[4];
+            info.Al = scan[5];
+        }
+        job.info.scan_info = job.scans.data();
+        job.info.num_scans = static_cast<int>(job.scans.size());
+    }
     job.info.restart_in_rows = spec.restartRows;
     job.info.write_JFIF_header = spec.writeJfif && spec.components != 4 ? TRUE : FALSE;
     jpeg_start_compress(&job.info, TRUE);

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -29,6 +30,9 @@ struct JpegSpec {
     int hSamp[4] = {2, 1, 1, 1};
     int vSamp[4] = {2, 1, 1, 1};
     bool progressive = false;
+    // With `progressive`, these scans instead of the library's own script:
+    // {first component, component count, Ss, Se, Ah, Al}.
+    std::vector<std::array<int, 6>> scans;
     bool arithmetic = false;  // arithmetic coding instead of Huffman
     bool ycck = false;        // with components == 4: stored as YCCK, not CMYK
     int restartRows = 0;
