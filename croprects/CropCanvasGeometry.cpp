@@ -1,6 +1,6 @@
 #include "croprects/CropCanvasGeometry.h"
 
-#include "engine/DrawingUtils.h"
+#include "engine/RgbPicture.h"
 #include "platform/HitTest.h"
 
 #include <algorithm>
