@@ -7,12 +7,14 @@
 #      same 50 names, and two files are in the way in the output folder),
 #      decode completely with djpeg at the rectangle's size, and the
 #      process's VmRSS (sampled every 0.2 s) must not grow with the photos.
-#   2. The same window run killed with SIGKILL once a third of the outputs
-#      exist, in both modes: every output under a planned name decodes
+#   2. The same window run killed with SIGKILL once a sixth, a third and a
+#      half of the outputs exist, in both modes: every output under a planned name decodes
 #      completely at its size (hidden .pelmora-*.part leftovers are counted),
 #      and IMG.DAT / RECT.DAT are byte-identical to those the last completed
 #      run wrote.
-#   3. pelmora-crop killed the same way, in both modes.
+#   3. pelmora-crop killed the same way, in both modes. (A worker spends most
+#      of a pair reading its source, so a kill finds a .part file only now
+#      and then: hence three kills each.)
 # The photos are hard links to bench/corpus (one in a hundred a 24.5 MP one).
 # Results in bench/out/reliability/summary.txt. Environment: see
 # bench/common.sh; PHOTOS, SMALL.
@@ -24,7 +26,7 @@ need djpeg libjpeg-turbo-progs
 need xvfb-run xvfb
 PHOTOS=${PHOTOS:-2000}
 SMALL=${SMALL:-500}
-KILL_AT=$PHOTOS # outputs written before the SIGKILL: a third of the pairs
+KILL_AT="$((PHOTOS / 2)) $PHOTOS $((PHOTOS * 3 / 2))" # outputs before each SIGKILL
 HARNESS=$ROOT/build-release/tools/pelmora-window-harness
 HELPER="python3 $BENCH_DIR/reliability.py"
 SUMMARY=$OUT/summary.txt
@@ -85,30 +87,35 @@ done
 # --- 2. the window killed -----------------------------------------------------------
 DATA=$OUT/data-$PHOTOS
 for mode in lossless recompress; do
-  before=$($HELPER hash "$DATA/IMG.DAT" "$DATA/RECT.DAT")
-  window "$DATA" "$mode" "window-killed-$mode" "$KILL_AT"
-  after=$($HELPER hash "$DATA/IMG.DAT" "$DATA/RECT.DAT")
-  verdict="the same"
-  [ "$before" = "$after" ] || verdict="CHANGED"
-  note "window-killed-$mode: IMG.DAT and RECT.DAT $verdict (before $before, after $after)"
-  check "$DATA" "window-killed-$mode" --partial
+  for at in $KILL_AT; do
+    tag=window-killed-$mode-$at
+    before=$($HELPER hash "$DATA/IMG.DAT" "$DATA/RECT.DAT")
+    window "$DATA" "$mode" "$tag" "$at"
+    after=$($HELPER hash "$DATA/IMG.DAT" "$DATA/RECT.DAT")
+    verdict="the same"
+    [ "$before" = "$after" ] || verdict="CHANGED"
+    note "$tag: IMG.DAT and RECT.DAT $verdict (before $before, after $after)"
+    check "$DATA" "$tag" --partial
+  done
 done
 
 # --- 3. pelmora-crop killed ---------------------------------------------------------
 # shellcheck disable=SC2046 # one argument per photo, in the collection's order
 set -- $($HELPER list "$DATA")
 for mode in lossless recompress; do
-  tag=cli-killed-$mode
-  out=$OUT/out-$tag
-  rm -rf "$out"
-  $HELPER seed "$out"
-  "$PELMORA_CROP" --quiet -m "$mode" -q 90 -o "$out" --rects "$DATA/RECT.DAT" "$@" \
-    >"$OUT/$tag.log" 2>&1 &
-  pid=$!
-  $HELPER kill-when "$pid" "$out" "$KILL_AT" | sed "s/^/$tag: /" | tee -a "$SUMMARY"
-  status=0
-  wait "$pid" || status=$?
-  note "$tag: exit $status"
-  check "$DATA" "$tag" --partial
+  for at in $KILL_AT; do
+    tag=cli-killed-$mode-$at
+    out=$OUT/out-$tag
+    rm -rf "$out"
+    $HELPER seed "$out"
+    "$PELMORA_CROP" --quiet -m "$mode" -q 90 -o "$out" --rects "$DATA/RECT.DAT" "$@" \
+      >"$OUT/$tag.log" 2>&1 &
+    pid=$!
+    $HELPER kill-when "$pid" "$out" "$at" | sed "s/^/$tag: /" | tee -a "$SUMMARY"
+    status=0
+    wait "$pid" || status=$?
+    note "$tag: exit $status"
+    check "$DATA" "$tag" --partial
+  done
 done
 cat "$SUMMARY"
