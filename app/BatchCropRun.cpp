@@ -17,6 +17,7 @@
 CBatchCropRun::CBatchCropRun(QWidget* view) : view_(view), chooseFolder_(&BrowseForFolder) {}
 
 BatchRunSummary CBatchCropRun::OnCropSelected(const BatchRunInput& input) {
+    last_ = {};
     if (input.images.empty()) {
         ShowNotice(view_, LangString(129, 146));
         return {};
@@ -29,6 +30,7 @@ BatchRunSummary CBatchCropRun::OnCropSelected(const BatchRunInput& input) {
 }
 
 BatchRunSummary CBatchCropRun::OnCropAll(const BatchRunInput& input) {
+    last_ = {};
     if (input.images.empty()) {
         ShowNotice(view_, LangString(129, 146));
         return {};
@@ -37,12 +39,13 @@ BatchRunSummary CBatchCropRun::OnCropAll(const BatchRunInput& input) {
 }
 
 BatchRunSummary CBatchCropRun::CropImages(const BatchRunInput& input, bool allImages) {
+    last_ = {};
     QString folder;
     if (chooseFolder_(view_, LangString(141, 144), folder) == 0)
         return {};
-    const BatchRunSummary summary = RunWithProgress(input, ChosenImages(input, allImages), folder);
-    ShowNotice(view_, CompletionMessage(summary));
-    return summary;
+    last_ = RunWithProgress(input, ChosenImages(input, allImages), folder);
+    ShowNotice(view_, CompletionMessage(last_));
+    return last_;
 }
 
 // Plans and crops on a worker thread while this thread runs an event loop:

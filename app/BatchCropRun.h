@@ -41,6 +41,9 @@ class CBatchCropRun {
     // user how it went. The view stays painted meanwhile and takes no input.
     BatchRunSummary CropImages(const BatchRunInput& input, bool allImages);
 
+    // What the last command ended with (empty before the first).
+    const BatchRunSummary& LastSummary() const { return last_; }
+
   private:
     BatchRunSummary RunWithProgress(const BatchRunInput& input, const std::vector<int>& chosen,
                                     const QString& folder);
@@ -50,4 +53,5 @@ class CBatchCropRun {
     FolderChooser chooseFolder_;
     StepObserver observeStep_;
     int jobs_ = 0;
+    BatchRunSummary last_;
 };

@@ -4,6 +4,7 @@
 //   pelmora-window-harness --data DIR [--select ROWS] [--inactive]
 //                          [--grab FILE.png] [--time-resize N] [--time-step N]
 //                          [--tour FOLDER]
+//                          [--crop-all OUT [--mode lossless|recompress] [--quality Q]]
 // --tour saves every window of the program into FOLDER (main window, crop
 // settings dialog fitted and at actual size, quality dialog, progress
 // window, completion messages, close question), named by language.
@@ -14,6 +15,11 @@
 // one step, paints included; --time-step steps to the next image N times
 // and prints the median time until the preview shows a picture (the
 // thumbnail, enlarged) and until the fitted decode has replaced it.
+// --crop-all runs Crop all (command 201) into OUT as the button does, with
+// OUT given to the folder question and every message box answered with OK,
+// prints the run's summary and ends (1 when a pair was not written). It
+// prints its process id first and the steady clock's seconds when the run
+// starts and ends, for bench/reliability.sh.
 
 #include "app/MainFrame.h"
 #include "engine/ProgressDlg.h"
@@ -33,7 +39,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -187,6 +196,51 @@ StepTimes MedianStepMs(CMainFrame& frame, int steps) {
     return {shown[shown.size() / 2], sharp[sharp.size() / 2]};
 }
 
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Answers every message box that shows with OK, printing its text.
+void AnswerMessageBoxes(QObject* owner) {
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, [] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box == nullptr || !box->isVisible())
+                continue;
+            std::printf("message: %s\n", qPrintable(box->text().simplified()));
+            std::fflush(stdout);
+            box->button(QMessageBox::Ok) != nullptr ? box->button(QMessageBox::Ok)->click()
+                                                    : box->reject();
+        }
+    });
+    timer->start(50);
+}
+
+// Crop all into `folder`, as the button does; the exit code for the run.
+int RunCropAll(CChildView& view, AppSettings& settings, const QString& folder, const QString& mode,
+               int quality) {
+    settings.recompress = mode == QLatin1String("recompress") ? 1 : 0;
+    settings.jpegQuality = quality;
+    view.BatchRun().SetFolderChooser([folder](QWidget*, const QString&, QString& chosen) {
+        chosen = folder;
+        return 1;
+    });
+    AnswerMessageBoxes(&view);
+    std::printf("crop-all: %d images, %d rectangles, %s, start %.3f\n", view.Images().Count(),
+                static_cast<int>(view.CropRects().size()), qPrintable(mode), SteadySeconds());
+    std::fflush(stdout);
+    const double start = SteadySeconds();
+    view.OnCommand(kCmdCropAll);
+    const double end = SteadySeconds();
+    const BatchRunSummary& summary = view.BatchRun().LastSummary();
+    std::printf("crop-all: %d pairs, %d written, %d failed, %.1f s, end %.3f\n", summary.total,
+                summary.written, summary.failed, end - start, end);
+    std::fflush(stdout);
+    return summary.started && summary.failed == 0 && summary.written == summary.total ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -200,7 +254,20 @@ int main(int argc, char** argv) {
     parser.addOption({"time-resize", "Time this many resize steps and end.", "steps"});
     parser.addOption({"time-step", "Time this many steps to the next image and end.", "steps"});
     parser.addOption({"tour", "Save every window of the program into a folder and end.", "folder"});
+    parser.addOption({"crop-all", "Crop every image into this folder and end.", "folder"});
+    parser.addOption({"mode", "lossless (default) or recompress, for --crop-all.", "mode"});
+    parser.addOption({"quality", "JPEG quality for --crop-all (default 90).", "quality"});
     parser.process(app);
+    if (parser.isSet("crop-all")) {
+        const QString mode = parser.value("mode");
+        if (!mode.isEmpty() && mode != QLatin1String("lossless") &&
+            mode != QLatin1String("recompress")) {
+            std::fprintf(stderr, "--mode: lossless or recompress, not %s\n", qPrintable(mode));
+            return 2;
+        }
+        std::printf("pid %d\n", static_cast<int>(getpid()));
+        std::fflush(stdout);
+    }
 
     AppSettings settings;
     bool active = !parser.isSet("inactive");
@@ -248,6 +315,18 @@ int main(int argc, char** argv) {
             QTimer::singleShot(1000, [&] {
                 Tour(frame, parser.value("tour"));
                 QApplication::exit(0);
+            });
+        });
+    }
+    if (parser.isSet("crop-all")) {
+        QObject::connect(frame.View(), &CChildView::Loaded, &frame, [&] {
+            // After the selection above; queued so that Loaded's senders have returned.
+            QTimer::singleShot(0, &frame, [&] {
+                const QString mode = parser.value("mode").isEmpty() ? QStringLiteral("lossless")
+                                                                    : parser.value("mode");
+                const int quality = parser.isSet("quality") ? parser.value("quality").toInt() : 90;
+                QApplication::exit(
+                    RunCropAll(*frame.View(), settings, parser.value("crop-all"), mode, quality));
             });
         });
     }
