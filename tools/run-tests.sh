@@ -11,6 +11,7 @@ if [ "$1" = "--sanitize" ]; then
   EXTRA="-DPELMORA_SANITIZE=ON"
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export LSAN_OPTIONS="suppressions=$(pwd)/tools/lsan.supp:print_suppressions=0"
 fi
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $EXTRA >/dev/null
 cmake --build "$BUILD_DIR"
