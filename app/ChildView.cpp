@@ -45,12 +45,8 @@ class PreviewPane : public QWidget {
 };
 
 QImage LoadResourcePicture(int number) {
-    QFile file(QStringLiteral(":/pelmora/bitmaps/%1.png").arg(number));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
     CImg picture;
-    if (picture.LoadFromMemory(bytes.size(), bytes.constData()) == 0)
+    if (picture.LoadFromResource(QStringLiteral(":/pelmora/bitmaps/%1.png").arg(number)) == 0)
         return {};
     return picture.Image();
 }

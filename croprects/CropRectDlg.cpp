@@ -13,7 +13,6 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
@@ -225,13 +224,9 @@ void CCropRectDlg::BuildControls() {
 }
 
 void CCropRectDlg::AddStepButtons() {
-    QFile file(QString::fromLatin1(kStepSheet));
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.readAll();
-        CImg sheet;
-        if (sheet.LoadFromMemory(bytes.size(), bytes.constData()))
-            buttonImage_ = sheet.Image();
-    }
+    CImg sheet;
+    if (sheet.LoadFromResource(QString::fromLatin1(kStepSheet)))
+        buttonImage_ = sheet.Image();
     const int width = buttonImage_.isNull() ? 20 : buttonImage_.width() / 2;
     const int height = buttonImage_.isNull() ? 18 : buttonImage_.height() / 2;
     const QPoint at = findChild<QWidget*>(ControlName(kStepMarker))->pos();

@@ -102,6 +102,14 @@ int CImg::Load(const QString& path) {
     return Load(path, noWidth, noHeight);
 }
 
+int CImg::LoadFromResource(const QString& resourcePath) {
+    QFile file(resourcePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray bytes = file.readAll();
+    return LoadFromMemory(bytes.size(), bytes.constData());
+}
+
 int CImg::LoadFromMemory(qsizetype byteCount, const void* bytes) {
     if (bytes == nullptr || byteCount <= 0) return 0;
     const QByteArray data = QByteArray::fromRawData(static_cast<const char*>(bytes), byteCount);

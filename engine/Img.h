@@ -29,6 +29,8 @@ public:
     int Load(const QString& path);
     // Loads a complete picture file held in memory.
     int LoadFromMemory(qsizetype byteCount, const void* bytes);
+    // Loads a picture compiled into the program (a Qt resource path).
+    int LoadFromResource(const QString& resourcePath);
 
     // To 24 bits per pixel; alpha is blended over black. 1, or 0 when no new
     // picture could be made.

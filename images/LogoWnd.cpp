@@ -1,14 +1,10 @@
 #include "images/LogoWnd.h"
 
-#include <QFile>
 #include <QPainter>
 
 std::unique_ptr<CImg> LoadLogoPicture() {
-    QFile file(QString::fromLatin1(kLogoResource));
-    if (!file.open(QIODevice::ReadOnly)) return nullptr;
-    const QByteArray bytes = file.readAll();
     auto picture = std::make_unique<CImg>();
-    if (picture->LoadFromMemory(bytes.size(), bytes.constData()) == 0) return nullptr;
+    if (picture->LoadFromResource(QString::fromLatin1(kLogoResource)) == 0) return nullptr;
     return picture;
 }
 
