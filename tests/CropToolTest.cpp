@@ -207,6 +207,23 @@ TEST_F(CropToolTest, RectanglesComeFromARectFile) {
     EXPECT_EQ(DecodeJpeg(ReadBytes(Out() + "/r-0.jpg")).width, 16);
 }
 
+// A RECT.DAT written by an older program holds the conversion dust of a
+// unit switch; it is cut where the window showed it.
+TEST_F(CropToolTest, RectFileEdgesWithConversionDustAreCutWhereShown) {
+    const QString photo = Photo("dust.jpg", 64, 48);
+    QByteArray record(264, '\0');
+    record[0] = 1;
+    const double coordinates[4] = {0, 0, 40.99999999999999, 16.000000000000004};
+    std::memcpy(record.data() + 8, coordinates, sizeof coordinates);
+    WriteBytes(root_ + "/RECT.DAT", record);
+    const CommandResult result =
+        Run({"-m", "recompress", "--rects", root_ + "/RECT.DAT", "-o", Out(), photo});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const DecodedImage image = DecodeJpeg(ReadBytes(Out() + "/dust.jpg"));
+    EXPECT_EQ(image.width, 41);
+    EXPECT_EQ(image.height, 16);
+}
+
 TEST_F(CropToolTest, ParallelAndSequentialRunsWriteTheSameFiles) {
     for (int i = 0; i < 6; ++i) Photo(QStringLiteral("p%1.jpg").arg(i), 120 + i, 90);
     QDir(root_).mkdir("out2");
