@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -29,6 +30,16 @@ QString FromFsName(const fs::path& name) {
 #endif
 }
 
+}  // namespace
+
+bool NameOrder(const QString& a, const QString& b) {
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    if (folded != 0) return folded < 0;
+    return QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+namespace {
+
 class FolderSearch {
 public:
     FolderSearch(QStringList& files, QString* unsearchable, const std::function<void()>& pump)
@@ -45,30 +56,44 @@ public:
         fs::directory_iterator entries(native, error);
         if (error) return Refuse(folder);
 
+        // Listed whole, then visited in name order: the order of a folder's
+        // entries is the file system's accident (a hash order on many).
+        std::vector<Entry> listed;
+        for (const fs::directory_iterator end; entries != end; entries.increment(error)) {
+            if (error) break;
+            listed.push_back({FromFsName(entries->path().filename()), *entries});
+        }
+        const bool listedWhole = !error;
+        std::sort(listed.begin(), listed.end(), [](const Entry& a, const Entry& b) {
+            return NameOrder(a.name, b.name);
+        });
+
         ancestors_.push_back(identity);
         const QString prefix =
             IsPathSeparator(folder.back()) ? folder : folder + QDir::separator();
         bool complete = true;
-        for (const fs::directory_iterator end; entries != end; entries.increment(error)) {
-            if (error) {
-                complete = Refuse(folder);
-                break;
-            }
-            if (!Visit(*entries, prefix)) {
+        for (const Entry& entry : listed) {
+            if (!Visit(entry, prefix)) {
                 complete = false;
                 break;
             }
         }
-        if (complete && error) complete = Refuse(folder);
+        // A listing that broke off: what it gave is kept, the rest is lost.
+        if (complete && !listedWhole) complete = Refuse(folder);
         ancestors_.pop_back();
         return complete;
     }
 
 private:
-    bool Visit(const fs::directory_entry& entry, const QString& prefix) {
-        const QString name = FromFsName(entry.path().filename());
+    struct Entry {
+        QString name;
+        fs::directory_entry entry;
+    };
+
+    bool Visit(const Entry& listed, const QString& prefix) {
+        const QString& name = listed.name;
         std::error_code error;
-        if (entry.is_directory(error)) {
+        if (listed.entry.is_directory(error)) {
             if (name == QStringLiteral("_PAGE_")) return true;
             if (!Search(prefix + name)) return false;
         } else {
