@@ -7,15 +7,18 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileInfo>
+#include <QEvent>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <vector>
 
 namespace {
 
@@ -90,6 +93,10 @@ class CFolderChooser : public QDialog {
             tree_->hideColumn(column);
         tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
         tree_->header()->setStretchLastSection(false);
+        for (QObject* part :
+             {static_cast<QObject*>(tree_), static_cast<QObject*>(tree_->viewport()),
+              static_cast<QObject*>(tree_->verticalScrollBar())})
+            part->installEventFilter(this);
         connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 [this](const QModelIndex& current) {
                     if (current.isValid() && !typing_)
@@ -123,25 +130,49 @@ class CFolderChooser : public QDialog {
 
     // Selects `path` in the tree, its parents opened; the field follows
     // unless the user is typing in it. The model lists folders on a thread
-    // of its own, so the tree scrolls to the folder again once the folder
-    // holding it has been listed.
+    // of its own and sorts rows in as they come, so the tree keeps scrolling
+    // to the folder as its rows move, until the user takes the tree in hand.
     void ShowFolder(const QString& path) {
-        const QString clean = QDir::cleanPath(path);
-        const QModelIndex index = model_->index(clean);
+        const QModelIndex index = model_->index(QDir::cleanPath(path));
         if (!index.isValid())
             return;
         tree_->setCurrentIndex(index);
         tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
-        QObject::disconnect(scrollWhenListed_);
-        const QString parent = QFileInfo(clean).absolutePath();
-        scrollWhenListed_ =
-            connect(model_, &QFileSystemModel::directoryLoaded, this,
-                    [this, parent](const QString& listed) {
-                        if (QDir::cleanPath(listed) != parent)
-                            return;
-                        QObject::disconnect(scrollWhenListed_);
-                        tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
-                    });
+        if (!following_) {
+            following_ = true;
+            const auto follow = [this] {
+                QMetaObject::invokeMethod(this, &CFolderChooser::ScrollToCurrent,
+                                          Qt::QueuedConnection);
+            };
+            followConnections_ = {
+                connect(model_, &QAbstractItemModel::rowsInserted, this, follow),
+                connect(model_, &QAbstractItemModel::layoutChanged, this, follow)};
+        }
+    }
+
+    void ScrollToCurrent() {
+        if (following_)
+            tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    }
+
+    void StopFollowing() {
+        following_ = false;
+        for (const QMetaObject::Connection& connection : followConnections_)
+            QObject::disconnect(connection);
+        followConnections_.clear();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+                StopFollowing();
+                break;
+            default:
+                break;
+        }
+        return QDialog::eventFilter(watched, event);
     }
 
     // Texts of the field's caption (Japanese, English).
@@ -152,7 +183,8 @@ class CFolderChooser : public QDialog {
     QTreeView* tree_ = nullptr;
     QLineEdit* field_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
-    QMetaObject::Connection scrollWhenListed_;
+    std::vector<QMetaObject::Connection> followConnections_;
+    bool following_ = false;
     bool typing_ = false;
 };
 
