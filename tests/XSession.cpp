@@ -193,7 +193,11 @@ void ProgramsOnX::StartWindowManager(const QString& name) {
     windowManager_ = std::make_unique<QProcess>();
     windowManager_->setProcessEnvironment(environment_);
     windowManager_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    windowManager_->start(name, {});
+    // A command line: "openbox", or "dbus-run-session -- xfwm4" for a manager
+    // that wants a session bus.
+    QStringList command = QProcess::splitCommand(name);
+    const QString program = command.takeFirst();
+    windowManager_->start(program, command);
     ASSERT_TRUE(windowManager_->waitForStarted(kToolMs)) << "cannot start " << name.toStdString();
     // A manager announces itself on the root window once it manages.
     ASSERT_TRUE(PollUntil([this] {
@@ -217,8 +221,11 @@ void ProgramsOnX::TearDown() {
         ::kill(static_cast<pid_t>(pid), SIGKILL);
     PollUntil([this] { return ProcessesOf(MainProgram()).empty(); }, 5000);
     if (windowManager_) {
-        windowManager_->kill();
-        windowManager_->waitForFinished(5000);
+        windowManager_->terminate();
+        if (!windowManager_->waitForFinished(5000)) {
+            windowManager_->kill();
+            windowManager_->waitForFinished(5000);
+        }
     }
 }
 

@@ -96,8 +96,9 @@ struct XWindow {
 
 // The launcher and the main program on a private X server, in a private
 // home. Derived tests choose the language (LANG) before SetUp runs. With
-// PELMORA_TEST_WM naming a window manager (openbox, xfwm4, ...) it runs on
-// the server too; without, the windows are where the programs put them.
+// PELMORA_TEST_WM holding a window manager's command line ("openbox",
+// "dbus-run-session -- xfwm4 --compositor=off") it runs on the server too;
+// without, the windows are where the programs put them.
 class ProgramsOnX : public ::testing::Test {
   protected:
     void SetUp() override;
