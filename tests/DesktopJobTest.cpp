@@ -20,8 +20,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QThread>
+#include <QImage>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -127,6 +127,23 @@ class DesktopJobTest : public ProgramsOnX, public ::testing::WithParamInterface<
         return others;
     }
 
+    // Whether `area` of the screen shows a picture: many colours, where an
+    // unpainted frame shows one or two.
+    bool ShowsPicture(const QRect& area) const {
+        const QString file = home_.path() + QStringLiteral("/screen.png");
+        if (!RunTool(kHelper, {"shot", file}, environment_).ok)
+            return false;
+        const QImage screen(file);
+        QSet<QRgb> colours;
+        for (int y = area.top(); y <= area.bottom(); y += 3) {
+            for (int x = area.left(); x <= area.right(); x += 3) {
+                if (screen.valid(x, y))
+                    colours.insert(screen.pixel(x, y));
+            }
+        }
+        return colours.size() >= 16;
+    }
+
     // With PELMORA_TEST_SHOTS naming a folder, the screen at this step is
     // saved there as NAME-LANGUAGE.png, to look at.
     void Shot(const QString& name) const {
@@ -185,7 +202,7 @@ class DesktopJobTest : public ProgramsOnX, public ::testing::WithParamInterface<
                     MoveTo(target + QPoint(nudge, 0));
                     return offered();
                 },
-                15000);
+                30000);
         };
         const QPoint grip = Geometry(window).center();
         const bool moved = DragWithMouse(grip, target, awaitAnswer);
@@ -290,10 +307,11 @@ TEST_P(DesktopJobTest, CropsByMouseAndKeyboardTheFirstTime) {
         return dialogArea.topLeft() + preview.topLeft() +
                QPoint(placed.left + Nearest(x * scale), placed.top + Nearest(y * scale));
     };
-    // The preview draws once the photo is decoded; give it a moment to be
-    // there before grabbing the corner.
-    ASSERT_TRUE(DragWithMouse(onScreen(256, 256), onScreen(kDrawnRight, kDrawnBottom),
-                              [&] { QThread::msleep(200); }));
+    // The corner can be grabbed once the photo is on the preview.
+    const QRect photoOnScreen(onScreen(0, 0), onScreen(640, 480));
+    ASSERT_TRUE(PollUntil([&] { return ShowsPicture(photoOnScreen); }))
+        << "the crop settings show no photo";
+    ASSERT_TRUE(DragWithMouse(onScreen(256, 256), onScreen(kDrawnRight, kDrawnBottom)));
     ASSERT_TRUE(ClickAt(dialogArea.topLeft() + DialogGeometry(350, 283, 50, 14).center()));
     ASSERT_TRUE(PollUntil([&] { return Windows(language.cropDialogTitle).isEmpty(); }))
         << "OK did not close the crop settings";
