@@ -33,9 +33,10 @@ QString FromFsName(const fs::path& name) {
 }  // namespace
 
 bool NameOrder(const QString& a, const QString& b) {
-    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-    if (folded != 0) return folded < 0;
-    return QString::compare(a, b, Qt::CaseSensitive) < 0;
+    const QString foldedA = a.toCaseFolded();
+    const QString foldedB = b.toCaseFolded();
+    if (foldedA != foldedB) return foldedA < foldedB;
+    return a < b;
 }
 
 namespace {
@@ -61,11 +62,14 @@ public:
         std::vector<Entry> listed;
         for (const fs::directory_iterator end; entries != end; entries.increment(error)) {
             if (error) break;
-            listed.push_back({FromFsName(entries->path().filename()), *entries});
+            QString name = FromFsName(entries->path().filename());
+            QString folded = name.toCaseFolded();
+            listed.push_back({std::move(name), std::move(folded), *entries});
         }
         const bool listedWhole = !error;
+        // NameOrder, with each name folded once rather than per comparison.
         std::sort(listed.begin(), listed.end(), [](const Entry& a, const Entry& b) {
-            return NameOrder(a.name, b.name);
+            return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
         });
 
         ancestors_.push_back(identity);
@@ -87,6 +91,7 @@ public:
 private:
     struct Entry {
         QString name;
+        QString folded;  // the name with letter case folded
         fs::directory_entry entry;
     };
 
