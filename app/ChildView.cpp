@@ -12,8 +12,8 @@
 #include "platform/Language.h"
 #include "platform/MessageBoxes.h"
 #include "platform/StringTable.h"
+#include "platform/WebPage.h"
 
-#include <QDesktopServices>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
@@ -66,7 +66,6 @@ CChildView::CChildView(ViewEnvironment environment, QWidget* parent)
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    openPage_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     editRect_ = [this](CCropRect& rect) { return RunCropRectDlg(rect); };
     LoadSheets();
     CreateChildren();
@@ -77,7 +76,6 @@ CChildView::CChildView(ViewEnvironment environment, QWidget* parent)
     });
     LayOut();
     PlaceHints();
-    QMetaObject::invokeMethod(this, &CChildView::AfterCreate, Qt::QueuedConnection);
 }
 
 CChildView::~CChildView() {
@@ -138,6 +136,8 @@ void CChildView::CreateChildren() {
             [this] { update(); });
     imagesHint_ =
         new CHelpWnd(IsJapaneseLanguage() ? kImagesHintJapanese : kImagesHintEnglish, this);
+    imagesHint_->SetTakesDrops(true);
+    connect(imagesHint_, &CHelpWnd::UrlsDropped, this, &CChildView::AddDroppedUrls);
 
     MakeButton(kCmdRemoveSelected, removeButtons_, 0, 2);
     MakeButton(kCmdRemoveAll, removeButtons_, 1, 2);
@@ -146,6 +146,8 @@ void CChildView::CreateChildren() {
     rectList_->setObjectName(QStringLiteral("212"));
     rectanglesHint_ =
         new CHelpWnd(IsJapaneseLanguage() ? kRectanglesHintJapanese : kRectanglesHintEnglish, this);
+    rectanglesHint_->SetTakesDrops(true);
+    connect(rectanglesHint_, &CHelpWnd::UrlsDropped, this, &CChildView::AddDroppedUrls);
 
     // The sheet's columns: edit, add, delete (a fourth is not used).
     MakeButton(kCmdAddRect, rectButtons_, 1, 4);
@@ -201,8 +203,10 @@ void CChildView::PlaceHints() {
 }
 
 void CChildView::UpdateHints() {
-    // Hints stand over a window that the user sees; a hidden view shows none.
-    const bool shown = isVisible();
+    // Hints stand over a window that the user sees; a hidden view shows
+    // none, and neither does one whose data files are not read yet (the
+    // window is still transparent, or a list may be about to fill).
+    const bool shown = loaded_ && isVisible();
     if (imagesHint_ != nullptr)
         imagesHint_->setVisible(shown && images_.Count() == 0);
     if (rectanglesHint_ != nullptr)
@@ -210,6 +214,8 @@ void CChildView::UpdateHints() {
 }
 
 void CChildView::AfterCreate() {
+    if (loaded_)
+        return;
     const ProgressFactory progress = ProgressWindowFactory<CProgressDlg>();
     LoadImageListWithProgress(this, images_, imageFile_, progress, imageList_);
     LoadCropRects();
@@ -218,6 +224,7 @@ void CChildView::AfterCreate() {
     update();
     if (env_.settings != nullptr && env_.settings->notFirst == 0)
         env_.settings->notFirst = 1;
+    loaded_ = true;
     PlaceHints();
     UpdateHints();
     Q_EMIT Loaded();
@@ -364,8 +371,7 @@ void CChildView::OnCommand(int command) {
             break;
         case kCmdHomePage:
         case kCmdHelpPage:
-            openPage_(QUrl(WebPageAddress(command == kCmdHomePage ? WebPage::kHome : WebPage::kHelp,
-                                          IsJapaneseLanguage())));
+            OpenPage(command == kCmdHomePage);
             break;
         case kCmdMinimise:
             window()->showMinimized();
@@ -474,6 +480,22 @@ void CChildView::OnStep(bool forward) {
     update();
 }
 
+// Without a browser the user is told where the page is, rather than left
+// pressing a button that does nothing.
+void CChildView::OpenPage(bool home) {
+    const QUrl url(WebPageAddress(home ? WebPage::kHome : WebPage::kHelp, IsJapaneseLanguage()));
+    const QPointer<CChildView> view(this);
+    const std::function<void()> failed = [view, url] {
+        if (view != nullptr)
+            ShowNotice(view, LangString(kNoBrowserJapanese, kNoBrowserEnglish).arg(url.toString()));
+    };
+    if (openPage_) {
+        openPage_(url, failed);
+    } else {
+        OpenWebPage(url, this, failed);
+    }
+}
+
 void CChildView::OnImageClicked(int row) {
     if (row < 0 || row >= images_.Count())
         return;
@@ -531,12 +553,16 @@ void CChildView::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void CChildView::dropEvent(QDropEvent* event) {
+    event->acceptProposedAction();
+    AddDroppedUrls(event->mimeData()->urls());
+}
+
+void CChildView::AddDroppedUrls(const QList<QUrl>& urls) {
     QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
+    for (const QUrl& url : urls) {
         if (url.isLocalFile())
             paths.push_back(url.toLocalFile());
     }
-    event->acceptProposedAction();
     if (paths.isEmpty())
         return;
     // Added after the drop has been answered, so the window that dragged the

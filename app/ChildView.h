@@ -47,6 +47,11 @@ enum ViewCommand : int {
     kCmdClose = 218,
 };
 
+// The notice naming a page that no browser could be opened on (Japanese,
+// English); %1 is its address.
+inline constexpr int kNoBrowserJapanese = 11853;
+inline constexpr int kNoBrowserEnglish = 11854;
+
 // What the view reads from the program around it.
 struct ViewEnvironment {
     AppSettings* settings = nullptr;  // edited by the crop settings dialog
@@ -73,6 +78,13 @@ class CChildView : public QWidget {
     // when it moves.
     void PlaceHints();
 
+    // The step after creation: reads IMG.DAT and RECT.DAT under progress
+    // windows, marks the first start done and shows the hints the lists
+    // need. The main window runs it once its start-up logo has ended, so
+    // nothing of the view shows over a window still transparent. Runs once.
+    void AfterCreate();
+    bool IsLoaded() const { return loaded_; }
+
     // The rectangle array and its list, changed together.
     void AddCropRect(const CCropRect& rect);
     void InsertCropRect(const CCropRect& rect, int index);
@@ -82,8 +94,10 @@ class CChildView : public QWidget {
     // runs the dialog; tests put a stand-in here.
     using RectEditor = std::function<bool(CCropRect& rect)>;
     void SetRectEditor(RectEditor editor) { editRect_ = std::move(editor); }
-    // Opens a web page; by default the desktop's browser.
-    void SetPageOpener(std::function<void(const QUrl&)> opener) { openPage_ = std::move(opener); }
+    // Opens a web page, calling `failed` when no browser could be started;
+    // empty (the default) is the desktop's browser.
+    using PageOpener = std::function<void(const QUrl& url, const std::function<void()>& failed)>;
+    void SetPageOpener(PageOpener opener) { openPage_ = std::move(opener); }
 
     ImageCollection& Images() { return images_; }
     const std::vector<CCropRect>& CropRects() const { return rects_; }
@@ -136,7 +150,6 @@ class CChildView : public QWidget {
     CPictureButton* MakeButton(int command, const QImage& sheet, int column, int columns);
     CPictureButton* MakeCaptionButton(int command, int cell);
     void LayOut();
-    void AfterCreate();
     void LoadCropRects();
     void UpdateHints();
     void ResetPreview();
@@ -154,6 +167,10 @@ class CChildView : public QWidget {
     void OnDeleteCropRect();
     void OnStep(bool forward);
     void OnImageClicked(int row);
+    void OpenPage(bool home);
+    // Files dropped on the window or on a hint card; added once the drop
+    // has been answered.
+    void AddDroppedUrls(const QList<QUrl>& urls);
     bool RunCropRectDlg(CCropRect& rect);
     BatchRunInput MakeBatchInput() const;
 
@@ -189,8 +206,9 @@ class CChildView : public QWidget {
 
     CBatchCropRun batch_;
     RectEditor editRect_;
-    std::function<void(const QUrl&)> openPage_;
+    PageOpener openPage_;
     bool saved_ = false;
+    bool loaded_ = false;  // the after-create step has run
 
     enum class Drag { kNone, kResize, kMove };
     Drag drag_ = Drag::kNone;

@@ -203,6 +203,10 @@ void CChildView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CChildView::mouseMoveEvent(QMouseEvent* event) {
+    // A release that never arrived (taken by another window, or lost) must
+    // not leave the window following the pointer.
+    if (drag_ != Drag::kNone && !(event->buttons() & Qt::LeftButton))
+        EndDrag();
     const QPoint offset = event->globalPosition().toPoint() - dragStartPointer_;
     if (drag_ == Drag::kResize) {
         window()->setGeometry(ResizedFrame(dragStartFrame_, dragHit_, offset));

@@ -86,6 +86,9 @@ void CMainFrame::RunLogoSequence() {
     logoDone_ = true;
     view_->PlaceHints();
     Q_EMIT LogoSequenceEnded();
+    // Started here rather than queued beside the sequence: its paint pumps
+    // would run a queued step in the middle of the logo.
+    view_->AfterCreate();
 }
 
 bool CMainFrame::IsOwnChild(QObject* object) const {

@@ -69,7 +69,17 @@ bool AddRectSpec(const QString& option, const QString& text, CliOptions& options
     QString reason;
     const std::optional<CCropRect> rect = ParseRectSpec(text, &reason);
     if (!rect) {
-        error = QStringLiteral("%1 \"%2\": %3").arg(option, text, reason);
+        error = QStringLiteral("%1 \"%2\": %3; a rectangle is L,T,R,B in pixels (right and "
+                               "bottom exclusive), L%,T%,R%,B% in percent or WxH+X+Y")
+                    .arg(option, text, reason);
+        return false;
+    }
+    // An empty or inverted rectangle would fail for every photo: it is a
+    // mistake on the command line, not a failure of the crops.
+    if (rect->IsInvalid()) {
+        error = QStringLiteral("%1 \"%2\": empty rectangle; the right edge must lie right of "
+                               "the left one and the bottom edge below the top one")
+                    .arg(option, text);
         return false;
     }
     options.rects.push_back(*rect);
@@ -210,7 +220,8 @@ QString UsageText() {
         "                       more than MB megabytes (default: half of the\n"
         "                       machine's memory); raise it for a huge panorama\n"
         "      --quiet          no progress bar\n"
-        "      --verbose        one line per written pair: SOURCE -> OUTPUT WxH+X+Y\n"
+        "      --verbose        one line per written pair: SOURCE -> OUTPUT WxH+X+Y,\n"
+        "                       and one per file skipped for its name\n"
         "      --exact          refuse a lossless pair whose written region would\n"
         "                       differ from the one asked for\n"
         "      --keep-exif-thumbnail\n"

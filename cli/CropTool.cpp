@@ -32,9 +32,12 @@ void Print(std::FILE* stream, const QString& line) {
 
 struct Inputs {
     QStringList jpegFiles;
-    int skipped = 0;
+    QStringList skipped;  // files found whose names are not JPEG names
     bool searchFailed = false;
 };
+
+// What "skipped" counts, in the summary and in --verbose.
+const QString kSkippedReason = QStringLiteral("not named .jpg or .jpeg");
 
 // The files to crop, in the order a drop of the same paths would add them.
 Inputs GatherInputs(const QStringList& paths, std::FILE* err) {
@@ -54,7 +57,7 @@ Inputs GatherInputs(const QStringList& paths, std::FILE* err) {
         }
         for (const QString& file : found) {
             if (!HasJpegExtension(file)) {
-                ++inputs.skipped;
+                inputs.skipped.append(file);
             } else if (!seen.contains(file)) {
                 seen.insert(file);
                 inputs.jpegFiles.append(file);
@@ -153,6 +156,10 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
         SetJpegLimits(limits);
     }
     const Inputs inputs = GatherInputs(options.paths, err);
+    if (options.verbose) {
+        for (const QString& file : inputs.skipped)
+            Print(out, QStringLiteral("%1 skipped: %2").arg(file, kSkippedReason));
+    }
     const std::vector<BatchImage> images = ReadImages(inputs.jpegFiles, options.settings.mode);
     const QString folder =
         QDir::toNativeSeparators(QFileInfo(options.outputFolder).absoluteFilePath());
@@ -200,7 +207,8 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
     QString summary = QStringLiteral("%1 written, %2 failed, %3 skipped")
                           .arg(written)
                           .arg(failed)
-                          .arg(inputs.skipped);
+                          .arg(inputs.skipped.size());
+    if (!inputs.skipped.isEmpty()) summary += QStringLiteral(" (%1)").arg(kSkippedReason);
     if (stop.load()) {
         const auto unattempted = static_cast<int>(pairs.size()) - written - failed;
         summary += QStringLiteral(", %1 not done").arg(unattempted);

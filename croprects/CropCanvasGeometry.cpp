@@ -49,6 +49,7 @@ CropEdges SnapRect(CropEdges e, bool snap, bool percent, int imageWidth, int ima
             e.right = 100;
         if (e.bottom > 99.99)
             e.bottom = 100;
+        e = {WholeIfNear(e.left), WholeIfNear(e.top), WholeIfNear(e.right), WholeIfNear(e.bottom)};
     }
     return e;
 }
@@ -72,12 +73,13 @@ bool ConvertUnit(CCropRect& rect, bool toPixel, int imageWidth, int imageHeight)
         return false;
     const double w = imageWidth;
     const double h = imageHeight;
+    // No rounding, but no dust either (WholeIfNear).
     if (toPixel) {
-        SetEdges(rect, {w * rect.left / 100, h * rect.top / 100, w * rect.right / 100,
-                        h * rect.bottom / 100});
+        SetEdges(rect, {WholeIfNear(w * rect.left / 100), WholeIfNear(h * rect.top / 100),
+                        WholeIfNear(w * rect.right / 100), WholeIfNear(h * rect.bottom / 100)});
     } else {
-        SetEdges(rect, {rect.left / w * 100, rect.top / h * 100, rect.right / w * 100,
-                        rect.bottom / h * 100});
+        SetEdges(rect, {WholeIfNear(rect.left / w * 100), WholeIfNear(rect.top / h * 100),
+                        WholeIfNear(rect.right / w * 100), WholeIfNear(rect.bottom / h * 100)});
     }
     rect.isPixel = toPixel ? 1 : 0;
     return true;
@@ -225,7 +227,8 @@ QPoint ScrollForViewport(const PixelRect& clamped, const PixelRect& nav, int ima
 
 QString PointReadout(bool pixel, double x, double y) {
     if (pixel)
-        return QString::asprintf("(%5d pixel, %5d pixel)", Round(x), Round(y));
+        return QString::asprintf("(%5d pixel, %5d pixel)", Round(WholeIfNear(x)),
+                                 Round(WholeIfNear(y)));
     return QString::asprintf("(%5.2f %%, %5.2f %%)", x, y);
 }
 

@@ -38,6 +38,11 @@ std::int64_t Hundredths(double value) {
 
 }  // namespace
 
+double WholeIfNear(double value) {
+    const double whole = std::round(value);
+    return std::abs(value - whole) <= kWholeTolerance ? whole : value;
+}
+
 std::int64_t CCropRect::ColorFromDraw(int draw) {
     const int a = draw * 255 / kDrawMax;
     if (std::abs(a - 128) < 64) return -1;
@@ -69,10 +74,11 @@ bool CCropRect::IsInvalid() const {
 PixelRect CCropRect::Resolve(int width, int height) const {
     PixelRect r;
     if (isPixel != 0) {
-        r = {TruncToInt(left), TruncToInt(top), TruncToInt(right), TruncToInt(bottom)};
+        r = {TruncToInt(WholeIfNear(left)), TruncToInt(WholeIfNear(top)),
+             TruncToInt(WholeIfNear(right)), TruncToInt(WholeIfNear(bottom))};
     } else {
         const auto scale = [](int size, double percent) {
-            return TruncToInt(static_cast<double>(size) * percent / 100.0 + 0.5);
+            return TruncToInt(WholeIfNear(static_cast<double>(size) * percent / 100.0 + 0.5));
         };
         r = {scale(width, left), scale(height, top), scale(width, right), scale(height, bottom)};
     }
@@ -84,8 +90,9 @@ PixelRect CCropRect::Resolve(int width, int height) const {
 QString CCropRect::Format() const {
     QString text;
     if (isPixel != 0) {
-        text = QString::asprintf("(%d pixel, %d pixel)-(%d pixel, %d pixel)", RoundHalfUp(left),
-                                 RoundHalfUp(top), RoundHalfUp(right), RoundHalfUp(bottom));
+        text = QString::asprintf("(%d pixel, %d pixel)-(%d pixel, %d pixel)",
+                                 RoundHalfUp(WholeIfNear(left)), RoundHalfUp(WholeIfNear(top)),
+                                 RoundHalfUp(WholeIfNear(right)), RoundHalfUp(WholeIfNear(bottom)));
     } else {
         text = QString::asprintf("(%.2f %%, %.2f %%)-(%.2f %%, %.2f %%)", left, top, right, bottom);
     }

@@ -14,6 +14,13 @@ constexpr ColorRef MakeColorRef(int red, int green, int blue) {
            (static_cast<ColorRef>(blue) << 16);
 }
 
+// A value within a millionth of a whole number is that number. Unit
+// conversions leave such dust (4000 x 59.599999999999994 / 100 is
+// 2383.9999999999995, not 2384), and an edge must be cut where its text
+// says it lies.
+inline constexpr double kWholeTolerance = 1e-6;
+double WholeIfNear(double value);
+
 // One crop rectangle, in image pixels or in percent of the image's width
 // (left, right) and height (top, bottom).
 class CCropRect {
@@ -31,7 +38,8 @@ public:
     // True when empty at a resolution of 1/100 of a unit.
     bool IsInvalid() const;
     // Pixel bounds on a width x height image, clipped; (0, 0, 0, 0) when
-    // nothing of the rectangle lies on the image.
+    // nothing of the rectangle lies on the image. Pixel edges are truncated
+    // and percent edges rounded, each after WholeIfNear.
     PixelRect Resolve(int width, int height) const;
     // "(l pixel, t pixel)-(r pixel, b pixel)" or "(l %, t %)-(r %, b %)".
     QString Format() const;

@@ -190,8 +190,11 @@ void CCropRectDlg::BuildControls() {
     connect(pixelButton_, &QAbstractButton::clicked, this, [this] { OnUnit(true); });
     connect(percentButton_, &QAbstractButton::clicked, this, [this] { OnUnit(false); });
     connect(losslessButton_, &QAbstractButton::clicked, this, [this] { OnLossless(); });
-    connect(recompressButton_, &QAbstractButton::clicked, this,
-            [this] { canvas_.lossless = false; });
+    // The dashed region a lossless crop writes must go from the preview.
+    connect(recompressButton_, &QAbstractButton::clicked, this, [this] {
+        canvas_.lossless = false;
+        RepaintFrames();
+    });
     connect(qualityButton, &QPushButton::clicked, this, [this] { OnQuality(); });
 
     const int readoutIds[4] = {1017, 1018, 1021, 1022};

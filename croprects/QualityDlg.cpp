@@ -51,18 +51,18 @@ CQualityDlg::CQualityDlg(int templateId, int& setting, QWidget* parent)
     trackbar_->setGeometry(DialogGeometry(26, 18, 177, 16));
     trackbar_->setRange(kMinQuality, kMaxQuality);
     trackbar_->setValue(quality_);
-    // Dragging the thumb, and letting it go, are the only ways to a value.
-    connect(trackbar_, &QSlider::sliderMoved, this, [this](int position) { TakeThumb(position); });
-    connect(trackbar_, &QSlider::sliderReleased, this,
-            [this] { TakeThumb(trackbar_->sliderPosition()); });
+    // Whatever moves the thumb (a drag, arrow keys, a click beside it, the
+    // wheel) sets the value, so the thumb, the number and what OK stores
+    // always agree.
+    connect(trackbar_, &QSlider::valueChanged, this, [this](int value) { TakeThumb(value); });
 }
 
 int CQualityDlg::LanguageTemplate() {
     return IsJapaneseLanguage() ? kJapaneseTemplate : kEnglishTemplate;
 }
 
-void CQualityDlg::TakeThumb(int position) {
-    quality_ = position;
+void CQualityDlg::TakeThumb(int value) {
+    quality_ = value;
     readout_->setText(QString::number(quality_));
 }
 

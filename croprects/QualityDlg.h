@@ -1,8 +1,8 @@
 #pragma once
 
 // The JPEG quality dialog: a slider from 1 to 100 and a read-out of the
-// value. Only dragging the thumb changes the value; arrow keys and clicks
-// beside the thumb move it without changing what OK stores.
+// value. Every way of moving the thumb (dragging, arrow and page keys,
+// clicks beside it) changes the value shown and what OK stores.
 
 #include <QDialog>
 
@@ -34,8 +34,8 @@ public:
     static constexpr int kHeightUnits = 62;
 
 private:
-    // The thumb was dragged to, or let go at, `position`.
-    void TakeThumb(int position);
+    // The thumb stands at `value`.
+    void TakeThumb(int value);
 
     int& setting_;
     int quality_ = 0;

@@ -53,11 +53,14 @@ QByteArray SerializeRectRecords(const std::vector<CCropRect>& rects) {
     QByteArray data(static_cast<qsizetype>(rects.size()) * kRectRecordSize, '\0');
     char* record = data.data();
     for (const CCropRect& rect : rects) {
+        // Pixel edges go out without conversion dust, so that any reader of
+        // the file cuts where the program showed them.
+        const auto edge = [&rect](double v) { return rect.isPixel != 0 ? WholeIfNear(v) : v; };
         record[kUnitOffset] = static_cast<char>(rect.isPixel & 0xFF);
-        WriteDouble(record, kLeftOffset, rect.left);
-        WriteDouble(record, kTopOffset, rect.top);
-        WriteDouble(record, kRightOffset, rect.right);
-        WriteDouble(record, kBottomOffset, rect.bottom);
+        WriteDouble(record, kLeftOffset, edge(rect.left));
+        WriteDouble(record, kTopOffset, edge(rect.top));
+        WriteDouble(record, kRightOffset, edge(rect.right));
+        WriteDouble(record, kBottomOffset, edge(rect.bottom));
         qToLittleEndian<quint32>(rect.color, record + kColorOffset);
         record += kRectRecordSize;
     }

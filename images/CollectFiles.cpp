@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -29,6 +30,17 @@ QString FromFsName(const fs::path& name) {
 #endif
 }
 
+}  // namespace
+
+bool NameOrder(const QString& a, const QString& b) {
+    const QString foldedA = a.toCaseFolded();
+    const QString foldedB = b.toCaseFolded();
+    if (foldedA != foldedB) return foldedA < foldedB;
+    return a < b;
+}
+
+namespace {
+
 class FolderSearch {
 public:
     FolderSearch(QStringList& files, QString* unsearchable, const std::function<void()>& pump)
@@ -45,30 +57,48 @@ public:
         fs::directory_iterator entries(native, error);
         if (error) return Refuse(folder);
 
+        // Listed whole, then visited in name order: the order of a folder's
+        // entries is the file system's accident (a hash order on many).
+        std::vector<Entry> listed;
+        for (const fs::directory_iterator end; entries != end; entries.increment(error)) {
+            if (error) break;
+            QString name = FromFsName(entries->path().filename());
+            QString folded = name.toCaseFolded();
+            listed.push_back({std::move(name), std::move(folded), *entries});
+        }
+        const bool listedWhole = !error;
+        // NameOrder, with each name folded once rather than per comparison.
+        std::sort(listed.begin(), listed.end(), [](const Entry& a, const Entry& b) {
+            return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
+        });
+
         ancestors_.push_back(identity);
         const QString prefix =
             IsPathSeparator(folder.back()) ? folder : folder + QDir::separator();
         bool complete = true;
-        for (const fs::directory_iterator end; entries != end; entries.increment(error)) {
-            if (error) {
-                complete = Refuse(folder);
-                break;
-            }
-            if (!Visit(*entries, prefix)) {
+        for (const Entry& entry : listed) {
+            if (!Visit(entry, prefix)) {
                 complete = false;
                 break;
             }
         }
-        if (complete && error) complete = Refuse(folder);
+        // A listing that broke off: what it gave is kept, the rest is lost.
+        if (complete && !listedWhole) complete = Refuse(folder);
         ancestors_.pop_back();
         return complete;
     }
 
 private:
-    bool Visit(const fs::directory_entry& entry, const QString& prefix) {
-        const QString name = FromFsName(entry.path().filename());
+    struct Entry {
+        QString name;
+        QString folded;  // the name with letter case folded
+        fs::directory_entry entry;
+    };
+
+    bool Visit(const Entry& listed, const QString& prefix) {
+        const QString& name = listed.name;
         std::error_code error;
-        if (entry.is_directory(error)) {
+        if (listed.entry.is_directory(error)) {
             if (name == QStringLiteral("_PAGE_")) return true;
             if (!Search(prefix + name)) return false;
         } else {

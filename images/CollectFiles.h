@@ -6,8 +6,9 @@
 #include <functional>
 
 // Appends `path` itself when it is a file, or every file below it when it is
-// a folder: depth first, in the file system's own order, a sub-folder's
-// files where the sub-folder was met. A sub-folder named exactly "_PAGE_" is
+// a folder: depth first, each folder's entries (files and sub-folders alike)
+// in name order (NameOrder), a sub-folder's files where the sub-folder was
+// met. A sub-folder named exactly "_PAGE_" is
 // skipped with its content, and a link back into a folder being searched is
 // not followed.
 //
@@ -17,6 +18,10 @@
 // after each file found and each folder searched.
 bool CollectFiles(const QString& path, QStringList& files, QString* unsearchable = nullptr,
                   const std::function<void()>& letPaintsThrough = {});
+
+// The order of names in a folder: ignoring letter case first, then with it
+// (a.jpg, B.jpg, b.JPG, b.jpg, c.jpg).
+bool NameOrder(const QString& a, const QString& b);
 
 // True for names ending in ".jpg" or ".jpeg", in any letter case.
 bool HasJpegExtension(const QString& path);

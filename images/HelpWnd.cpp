@@ -5,7 +5,9 @@
 #include "platform/TextLayout.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QEvent>
+#include <QMimeData>
 #include <QPainter>
 
 #include <algorithm>
@@ -107,4 +109,21 @@ void CHelpWnd::paintEvent(QPaintEvent*) {
 void CHelpWnd::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     setMask(RoundedRectRegion(width(), height(), kHintCornerEllipse, kHintCornerEllipse));
+}
+
+void CHelpWnd::SetTakesDrops(bool takes) { setAcceptDrops(takes); }
+
+// Files are what the window takes anywhere; the card takes the same.
+void CHelpWnd::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CHelpWnd::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CHelpWnd::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls()) return;
+    event->acceptProposedAction();
+    Q_EMIT UrlsDropped(event->mimeData()->urls());
 }

@@ -7,6 +7,7 @@
 #include <QRegion>
 #include <QSize>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 #include <memory>
@@ -43,10 +44,22 @@ public:
 
     const QString& Text() const { return text_; }
 
+    // Whether files dragged onto the card are taken (and handed on by
+    // UrlsDropped): the card is a window of its own, and a hint telling the
+    // user to drop files there must not refuse them. Off at first.
+    void SetTakesDrops(bool takes);
+
+Q_SIGNALS:
+    // Files were dropped on the card, in drop order.
+    void UrlsDropped(const QList<QUrl>& urls);
+
 protected:
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void GiveFocusBack(QWidget* previous, QWidget* now);

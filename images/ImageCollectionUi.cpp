@@ -14,10 +14,22 @@
 
 #include <algorithm>
 #include <climits>
+#include <deque>
 
 namespace {
 
 bool g_adding = false;
+
+// A drop that arrived while another was being added: it waits its turn.
+struct WaitingDrop {
+    QPointer<QWidget> parent;
+    bool hadParent = false;
+    QPointer<ImageCollection> images;
+    QStringList paths;
+    ProgressFactory progress;
+    QPointer<CImgList> list;
+};
+std::deque<WaitingDrop> g_waiting;
 
 int ThumbnailJobs() { return std::max(1, QThread::idealThreadCount()); }
 
@@ -42,11 +54,11 @@ private:
 
 }  // namespace
 
-DropSummary AddDroppedPaths(QWidget* parent, ImageCollection& images, const QStringList& dropped,
-                            const ProgressFactory& progress, CImgList* list) {
+namespace {
+
+DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringList& dropped,
+                       const ProgressFactory& progress, CImgList* list) {
     DropSummary summary;
-    if (g_adding) return summary;
-    const QScopedValueRollback<bool> busy(g_adding, true);
     QStringList files;
     for (const QString& path : dropped) CollectFiles(path, files, nullptr, PumpPaintMessages);
     summary.collected = static_cast<int>(std::min<qsizetype>(files.size(), INT_MAX));
@@ -66,6 +78,29 @@ DropSummary AddDroppedPaths(QWidget* parent, ImageCollection& images, const QStr
     if (summary.added.tooLong > 0) {
         ShowNotice(parent, LangString(kPathsTooLongJapanese, kPathsTooLongEnglish)
                                .arg(summary.added.tooLong));
+    }
+    return summary;
+}
+
+}  // namespace
+
+DropSummary AddDroppedPaths(QWidget* parent, ImageCollection& images, const QStringList& dropped,
+                            const ProgressFactory& progress, CImgList* list) {
+    // The paint pumps of a drop being added let the next drop in; the window
+    // has accepted it already, so it must not be lost.
+    if (g_adding) {
+        g_waiting.push_back({parent, parent != nullptr, &images, dropped, progress, list});
+        DropSummary waiting;
+        waiting.waiting = true;
+        return waiting;
+    }
+    const QScopedValueRollback<bool> busy(g_adding, true);
+    const DropSummary summary = AddOneDrop(parent, images, dropped, progress, list);
+    while (!g_waiting.empty()) {
+        const WaitingDrop next = std::move(g_waiting.front());
+        g_waiting.pop_front();
+        if (next.images == nullptr || (next.hadParent && next.parent == nullptr)) continue;
+        AddOneDrop(next.parent, *next.images, next.paths, next.progress, next.list);
     }
     return summary;
 }

@@ -16,6 +16,7 @@ class QWidget;
 struct DropSummary {
     int collected = 0;  // files offered, JPEG or not
     AddSummary added;
+    bool waiting = false;  // came during another drop: added after it, not yet
 };
 
 // Collects the files of every dropped path (silently past folders that
@@ -24,7 +25,8 @@ struct DropSummary {
 // they are added; `list` (may be null) does not redraw meanwhile, and the
 // windows keep painting but take no input. Files left out because their
 // path would not fit IMG.DAT are counted in one notice afterwards. A drop
-// that arrives while another is being added is ignored.
+// that arrives while another is being added waits: it is added, in its
+// turn, right after that one, before the call adding it returns.
 DropSummary AddDroppedPaths(QWidget* parent, ImageCollection& images, const QStringList& dropped,
                             const ProgressFactory& progress, CImgList* list = nullptr);
 

@@ -62,6 +62,32 @@ TEST_F(CollectFilesTest, SubFolderFilesStayTogetherWhereTheFolderWasMet) {
     for (qsizetype i = first; i < first + 3; ++i) EXPECT_TRUE(found[i].startsWith("top/sub/"));
 }
 
+// A folder's entries come in name order, letter case ignored first, then
+// minding it; sub-folders stand among the files where their names sort.
+// The names are made in an order that sorts nothing, and there are enough
+// of them that no file system lists them sorted by chance.
+TEST_F(CollectFilesTest, EntriesComeInNameOrderIgnoringCaseFirst) {
+    const QStringList made = {"p318.jpg", "p093.jpg", "b.jpg",      "p183.jpg",   "B.jpg",
+                              "c/z.jpg",  "c/A.jpg",  "c/a.jpg",    "b.JPG",      "a.jpg",
+                              "C2.jpg",   "p1.jpg",   "ä.jpg",      "p10.jpg",    "p2.jpg",
+                              "d/e/1.jpg", "D.jpg",   "_x.jpg",     "p0999.jpg",  "Z.jpg"};
+    for (const QString& name : made) Make("sorted/" + name);
+    QStringList files;
+    ASSERT_TRUE(CollectFiles(dir_.path() + "/sorted", files));
+    const QStringList expected = {
+        "B.jpg",   "b.JPG",   "b.jpg",     "c/A.jpg",  "c/a.jpg",  "c/z.jpg",  "C2.jpg",
+        "d/e/1.jpg", "D.jpg", "p093.jpg",  "p0999.jpg", "p1.jpg",  "p10.jpg",  "p183.jpg",
+        "p2.jpg",  "p318.jpg", "Z.jpg",    "ä.jpg"};
+    QStringList found = Relative(files);
+    for (QString& path : found) path.remove(0, QStringLiteral("sorted/").size());
+    // "_x.jpg" and "a.jpg": '_' sorts before letters once case is folded.
+    EXPECT_EQ(found, QStringList({"_x.jpg", "a.jpg"}) + expected);
+    EXPECT_TRUE(NameOrder("B", "b"));
+    EXPECT_FALSE(NameOrder("b", "B"));
+    EXPECT_TRUE(NameOrder("a", "B"));
+    EXPECT_FALSE(NameOrder("a", "a"));
+}
+
 TEST_F(CollectFilesTest, FileAndMissingPaths) {
     Make("file.jpg");
     QStringList files;

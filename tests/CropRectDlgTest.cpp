@@ -144,6 +144,53 @@ TEST_F(CropRectDlgTest, UnitSwitchDoesNotRound) {
     dialog.reject();
 }
 
+// 41 pixels of 320 are 12.812499999999998 %; back in pixels that is
+// 40.99999999999999, which every read-out and every cut must take as 41.
+TEST_F(CropRectDlgTest, AUnitSwitchLeavesNoDustBetweenWhatIsShownAndWhatIsCut) {
+    const CImgThumb* image = Image(320, 240);
+    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &image, recompress_, quality_);
+    dialog.Rect() = PixelRectangle(0, 0, 41, 23);
+    Open(dialog);
+    Click(dialog, 1003);
+    ASSERT_EQ(dialog.Rect().isPixel, 0);
+    Click(dialog, 1001);
+    ExpectEdges(dialog.Rect(), 0, 0, 41, 23);
+    EXPECT_EQ(Control<QLabel>(dialog, 1018)->text(), QStringLiteral("(   41 pixel,    23 pixel)"));
+    EXPECT_EQ(Control<QLabel>(dialog, 1021)->text(), QStringLiteral("   41 pixel"));
+    EXPECT_EQ(Control<QLabel>(dialog, 1022)->text(), QStringLiteral("   23 pixel"));
+    EXPECT_EQ(dialog.Rect().Resolve(320, 240), (PixelRect{0, 0, 41, 23}));
+    dialog.reject();
+}
+
+// Choosing re-compress takes the dashed region of a lossless crop off the
+// preview at once, not at the next paint something else asks for.
+TEST_F(CropRectDlgTest, ChoosingRecompressRepaintsThePreview) {
+    const CImgThumb* image = Image(640, 480);
+    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &image, recompress_, quality_);
+    dialog.Rect() = PixelRectangle(20, 20, 200, 200);
+    Open(dialog);
+    ASSERT_TRUE(Control<QRadioButton>(dialog, 1011)->isChecked());
+    struct PaintSpy : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                ++paints;
+            return false;
+        }
+    } spy;
+    QWidget* preview = Control(dialog, 1002);
+    preview->installEventFilter(&spy);
+    QApplication::processEvents();
+    spy.paints = 0;
+    Click(dialog, 1012);
+    EXPECT_TRUE(WaitUntil([&] { return spy.paints > 0; }, 2000));
+    // And back: lossless snaps and repaints as before.
+    spy.paints = 0;
+    Click(dialog, 1011);
+    EXPECT_TRUE(WaitUntil([&] { return spy.paints > 0; }, 2000));
+    dialog.reject();
+}
+
 TEST_F(CropRectDlgTest, LosslessAndGridSnapTheResolvedRectangle) {
     const CImgThumb* image = Image(640, 480);
     recompress_ = 1;
@@ -216,7 +263,7 @@ TEST_F(CropRectDlgTest, CancelKeepsOnlyTheQuality) {
         ModalScript script({[](QWidget* widget) {
             auto* slider = widget->findChild<QSlider*>(QStringLiteral("1026"));
             ASSERT_NE(slider, nullptr);
-            Q_EMIT slider->sliderMoved(42);
+            slider->setValue(42);
             static_cast<QDialog*>(widget)->accept();
         }});
         Click(dialog, 1025);

@@ -79,6 +79,47 @@ TEST(CropRectTest, FormatRoundsPixelsAndKeepsTwoPercentDecimals) {
     EXPECT_LE(Percent(1e300, 1e300, 1e300, 1e300).Format().size(), 127);
 }
 
+// Switching 632..2384 of a 4000-pixel photo to percent and back gives
+// 2383.9999999999995; shown as 2384, it must be cut at 2384 too.
+TEST(CropRectTest, EdgesWithinAMillionthOfAWholeNumberAreThatNumber) {
+    const double dusty = 4000 * (2384.0 / 4000 * 100) / 100;
+    ASSERT_LT(dusty, 2384.0);  // the dust this is about
+    CCropRect rect;
+    rect.isPixel = 1;
+    rect.left = 632;
+    rect.top = 303.99999999999994;
+    rect.right = dusty;
+    rect.bottom = 1680.0000000000002;
+    EXPECT_EQ(rect.Resolve(4000, 3000), (PixelRect{632, 304, 2384, 1680}));
+    EXPECT_EQ(rect.Format(), QStringLiteral("(632 pixel, 304 pixel)-(2384 pixel, 1680 pixel)"));
+    // A millionth is the limit; real fractions are still truncated.
+    rect.right = 2384 - 1e-6;
+    EXPECT_EQ(rect.Resolve(4000, 3000).right, 2384);
+    rect.right = 2384 - 1.5e-6;
+    EXPECT_EQ(rect.Resolve(4000, 3000).right, 2383);
+    rect.right = 2383.9;
+    EXPECT_EQ(rect.Resolve(4000, 3000).right, 2383);
+    // Below zero the same: -0.0000001 is 0, not an edge left of the image.
+    rect.left = -1e-7;
+    rect.right = 10.9999999;
+    EXPECT_EQ(rect.Resolve(4000, 3000), (PixelRect{0, 304, 11, 1680}));
+    EXPECT_EQ(WholeIfNear(-2.0000001), -2.0);
+    EXPECT_EQ(WholeIfNear(0.5), 0.5);
+
+    // Percent: 29 % of 100 pixels is stored as 28.999999999999996 by a
+    // conversion; a half that is dust below .5 still rounds up.
+    CCropRect percent;
+    percent.isPixel = 0;
+    percent.left = 29.0 / 100 * 100;
+    ASSERT_LT(percent.left, 29.0);
+    percent.top = 0;
+    percent.right = 100;
+    percent.bottom = 100;
+    EXPECT_EQ(percent.Resolve(100, 100).left, 29);
+    percent.left = 0.5 / 101 * 100;  // 0.5 pixel of 101
+    EXPECT_EQ(percent.Resolve(101, 10).left, 1);
+}
+
 TEST(CropRectTest, ColourDrawsFollowTheSaturationRule) {
     EXPECT_EQ(CCropRect::ColorFromDraw(0), MakeColorRef(0, 255, 255));
     EXPECT_EQ(CCropRect::ColorFromDraw(32767), MakeColorRef(255, 0, 0));

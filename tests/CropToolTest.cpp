@@ -103,9 +103,18 @@ TEST_F(CropToolTest, FolderSearchCountsSkipsAndFailures) {
     WriteBytes(root_ + "/in/trip/broken.jpg", "not a jpeg");
     const CommandResult result = Run({"-o", Out(), "-r", "0,0,16,16", root_ + "/in/trip"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, QByteArray("2 written, 1 failed, 1 skipped\n"));
+    EXPECT_EQ(result.out,
+              QByteArray("2 written, 1 failed, 1 skipped (not named .jpg or .jpeg)\n"));
     EXPECT_TRUE(result.err.contains("broken.jpg")) << result.err.toStdString();
     EXPECT_EQ(Outputs(), (QStringList{"a.jpg", "b.jpeg"}));
+    // --verbose names what was skipped.
+    QDir(Out()).removeRecursively();
+    QDir(root_).mkdir("out");
+    const CommandResult verbose =
+        Run({"--verbose", "-o", Out(), "-r", "0,0,16,16", root_ + "/in/trip"});
+    EXPECT_TRUE(verbose.out.contains(
+        (root_ + "/in/trip/notes.txt skipped: not named .jpg or .jpeg\n").toLocal8Bit()))
+        << verbose.out.toStdString();
 }
 
 TEST_F(CropToolTest, APathGivenTwiceIsCroppedOnce) {
@@ -207,6 +216,23 @@ TEST_F(CropToolTest, RectanglesComeFromARectFile) {
     EXPECT_EQ(DecodeJpeg(ReadBytes(Out() + "/r-0.jpg")).width, 16);
 }
 
+// A RECT.DAT written by an older program holds the conversion dust of a
+// unit switch; it is cut where the window showed it.
+TEST_F(CropToolTest, RectFileEdgesWithConversionDustAreCutWhereShown) {
+    const QString photo = Photo("dust.jpg", 64, 48);
+    QByteArray record(264, '\0');
+    record[0] = 1;
+    const double coordinates[4] = {0, 0, 40.99999999999999, 16.000000000000004};
+    std::memcpy(record.data() + 8, coordinates, sizeof coordinates);
+    WriteBytes(root_ + "/RECT.DAT", record);
+    const CommandResult result =
+        Run({"-m", "recompress", "--rects", root_ + "/RECT.DAT", "-o", Out(), photo});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const DecodedImage image = DecodeJpeg(ReadBytes(Out() + "/dust.jpg"));
+    EXPECT_EQ(image.width, 41);
+    EXPECT_EQ(image.height, 16);
+}
+
 TEST_F(CropToolTest, ParallelAndSequentialRunsWriteTheSameFiles) {
     for (int i = 0; i < 6; ++i) Photo(QStringLiteral("p%1.jpg").arg(i), 120 + i, 90);
     QDir(root_).mkdir("out2");
@@ -258,6 +284,11 @@ TEST_F(CropToolTest, BadUsageExitsWithTwoAndNamesTheArgument) {
         {{"-o", Out(), "--rects", root_ + "/missing.dat", photo}, "missing.dat"},
         {{"-o"}, "-o"},
         {{"--quiet=yes", photo}, "--quiet"},
+        // Empty or inverted rectangles are mistakes on the command line.
+        {{"-o", Out(), "-r", "10,10,5,5", photo}, "10,10,5,5"},
+        {{"-o", Out(), "-r", "0,10,8,10", photo}, "0,10,8,10"},
+        {{"-o", Out(), "-r", "50%,0%,50%,100%", photo}, "50%,0%,50%,100%"},
+        {{"-o", Out(), "-r", "0x8+0+0", photo}, "0x8+0+0"},
     };
     for (const Case& c : cases) {
         const CommandResult result = RunCommand(kTool, c.arguments);
@@ -266,6 +297,20 @@ TEST_F(CropToolTest, BadUsageExitsWithTwoAndNamesTheArgument) {
     }
     EXPECT_TRUE(Outputs().isEmpty());
     EXPECT_EQ(RunCommand(kTool, {"--help"}).exitCode, 0);
+}
+
+// A rectangle that cannot be read is answered with the three forms that can.
+TEST_F(CropToolTest, AnUnreadableRectangleNamesEveryAcceptedForm) {
+    const QString photo = Photo("f.jpg");
+    for (const char* bad : {"1,2,3", "100x50", "a,b,c,d", "10%,0,50%,50%", "garbage"}) {
+        const CommandResult result = RunCommand(kTool, {"-o", Out(), "-r", bad, photo});
+        EXPECT_EQ(result.exitCode, 2) << bad;
+        for (const char* form : {"L,T,R,B", "L%,T%,R%,B%", "WxH+X+Y"}) {
+            EXPECT_TRUE(result.err.contains(form)) << bad << ": " << result.err.toStdString();
+        }
+    }
+    const CommandResult empty = RunCommand(kTool, {"-o", Out(), "-r", "10,10,5,5", photo});
+    EXPECT_TRUE(empty.err.contains("empty rectangle")) << empty.err.toStdString();
 }
 
 TEST_F(CropToolTest, MissingPathIsNamedAndTheRestIsStillCropped) {

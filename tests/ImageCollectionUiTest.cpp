@@ -117,6 +117,8 @@ TEST_F(ImageCollectionUiTest, DropStepsOverEveryCollectedFileInOrder) {
     EXPECT_EQ(images_.Count(), 4);
 }
 
+// The paint pumps of a drop let the next drop in, which the window has
+// accepted by then: it waits its turn and is added after the first.
 TEST_F(ImageCollectionUiTest, WindowsPaintDuringTheDropAndASecondDropWaitsItsTurn) {
     QStringList files;
     for (int i = 0; i < 4; ++i) files.append(File(QStringLiteral("p%1.jpg").arg(i)));
@@ -128,19 +130,46 @@ TEST_F(ImageCollectionUiTest, WindowsPaintDuringTheDropAndASecondDropWaitsItsTur
     int paintsAtFirstStep = 0;
     DropSummary nested;
     progress_.onStep = [&](int done) {
-        if (done == 1) {
+        if (done == 1 && progress_.totals.size() == 1) {
             paintsAtFirstStep = canary.paints;
             canary.update();
             nested = AddDroppedPaths(nullptr, images_, {late}, progress_.Factory());
+            EXPECT_EQ(images_.Count(), 1);  // not in the middle of the first drop
         }
         if (done == 4) {
             EXPECT_GT(canary.paints, paintsAtFirstStep);
         }
     };
-    AddDroppedPaths(nullptr, images_, files, progress_.Factory());
+    const DropSummary first = AddDroppedPaths(nullptr, images_, files, progress_.Factory());
+    EXPECT_EQ(first.collected, 4);
     EXPECT_EQ(nested.collected, 0);
-    EXPECT_EQ(images_.Paths(), files);
-    EXPECT_EQ(progress_.totals, std::vector<int>{4});
+    EXPECT_EQ(images_.Paths(), files + QStringList{late});
+    EXPECT_EQ(progress_.totals, (std::vector<int>{4, 1}));
+    EXPECT_EQ(progress_.open, 0);
+}
+
+// The same for a drop that comes while a dropped folder is being searched.
+TEST_F(ImageCollectionUiTest, ADropDuringAFolderSearchIsAddedAfterIt) {
+    QStringList folderFiles;
+    for (const char* name : {"album/a.jpg", "album/sub/b.jpg", "album/sub/c.jpg"})
+        folderFiles.append(File(QString::fromLatin1(name)));
+    const QString late = File("late.jpg");
+    const QString later = File("later.jpg");
+    int searchesEntered = 0;
+    // Runs in the first paint pump of the search, as a drop arriving then.
+    QMetaObject::invokeMethod(
+        qApp,
+        [&] {
+            ++searchesEntered;
+            AddDroppedPaths(nullptr, images_, {late}, progress_.Factory());
+            AddDroppedPaths(nullptr, images_, {later, late}, progress_.Factory());
+            EXPECT_EQ(images_.Count(), 0);
+        },
+        Qt::QueuedConnection);
+    AddDroppedPaths(nullptr, images_, {dir_.path() + "/album"}, progress_.Factory());
+    EXPECT_EQ(searchesEntered, 1);
+    EXPECT_EQ(images_.Paths(), folderFiles + QStringList({late, later}));
+    EXPECT_EQ(progress_.totals, (std::vector<int>{3, 1, 2}));
 }
 
 TEST_F(ImageCollectionUiTest, FilesWithOverlongPathsAreCountedInOneNotice) {

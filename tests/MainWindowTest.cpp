@@ -7,6 +7,8 @@
 #include "croprects/CropRectDlg.h"
 #include "croprects/CropRectListBox.h"
 #include "croprects/RectFile.h"
+#include "engine/ProgressDlg.h"
+#include "images/HelpWnd.h"
 #include "images/ImageListFile.h"
 #include "images/ImgList.h"
 #include "platform/PlatformUi.h"
@@ -17,7 +19,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
+#include <QFile>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,7 +67,8 @@ class MainWindowTest : public ::testing::Test {
         bool loaded = false;
         QObject::connect(frame_->View(), &CChildView::Loaded, [&loaded] { loaded = true; });
         EXPECT_TRUE(WaitUntil([&] { return loaded; }));
-        frame_->View()->SetPageOpener([this](const QUrl& url) { opened_.push_back(url); });
+        frame_->View()->SetPageOpener(
+            [this](const QUrl& url, const std::function<void()>&) { opened_.push_back(url); });
         return *frame_->View();
     }
 
@@ -186,6 +192,175 @@ TEST_F(MainWindowTest, EscF1AndTheWheelOverAListReachTheViewOnly) {
     QApplication::sendEvent(list->viewport(), &wheel);
     EXPECT_EQ(spy.wheels, 0);
     EXPECT_GT(list->verticalScrollBar()->value(), 0);  // the view scrolled it
+}
+
+// The hint cards are windows of their own over the lists; a drop on the one
+// that asks for files must be taken as a drop on the window.
+TEST_F(MainWindowTest, FilesDroppedOnEitherHintCardAreAdded) {
+    CChildView& view = Open();
+    const QString first = Folder() + "drop/first.jpg";
+    const QString second = Folder() + "drop/second.jpg";
+    for (const QString& path : {first, second}) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        WriteBytes(path, EncodeJpeg(Spec(64, 48, 3, 2, 2)));
+    }
+    const auto dropOn = [](QWidget* hint, const QString& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        const QPointF at(hint->width() / 2.0, hint->height() / 2.0);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(hint, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDragMoveEvent move(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(hint, &move);
+        EXPECT_TRUE(move.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(hint, &drop);
+        EXPECT_TRUE(drop.isAccepted());
+        EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    };
+    ASSERT_TRUE(view.ImagesHint()->isVisible());
+    dropOn(view.ImagesHint(), first);
+    EXPECT_TRUE(WaitUntil([&] { return view.Images().Count() == 1; }));
+    EXPECT_FALSE(view.ImagesHint()->isVisible());
+    ASSERT_TRUE(view.RectanglesHint()->isVisible());
+    dropOn(view.RectanglesHint(), second);
+    EXPECT_TRUE(WaitUntil([&] { return view.Images().Count() == 2; }));
+    EXPECT_EQ(view.Images().Paths(), (QStringList{first, second}));
+    // What is not files is refused there as on the window.
+    QMimeData text;
+    text.setText(QStringLiteral("not a file"));
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(view.RectanglesHint(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+}
+
+// The data files are read, and the hints and the loading window shown, only
+// once the logo has gone and the window is opaque; a list that is not yet
+// read shows no hint that it is empty.
+TEST_F(MainWindowTest, NothingOfTheViewShowsBeforeTheLogoHasEnded) {
+    WriteDataFiles(3, {PixelRectangle(0, 0, 16, 16)});
+    ViewEnvironment environment;
+    environment.settings = &settings_;
+    environment.appActive = &active_;
+    environment.dataFolder = Folder();
+    struct ShowSpy : QObject {
+        CMainFrame* frame = nullptr;
+        QStringList early;  // what showed while the logo was still up
+        QStringList shown;
+        bool eventFilter(QObject* object, QEvent* event) override {
+            if (event->type() != QEvent::Show || frame == nullptr)
+                return false;
+            const QString name = object->metaObject()->className();
+            if (name != QStringLiteral("CHelpWnd") && name != QStringLiteral("CProgressDlg"))
+                return false;
+            shown << name;
+            if (!frame->LogoSequenceDone() || frame->windowOpacity() < 1.0)
+                early << name;
+            return false;
+        }
+    } spy;
+    qApp->installEventFilter(&spy);
+    frame_ = std::make_unique<CMainFrame>(environment, LogoTiming{std::chrono::milliseconds(1), std::chrono::milliseconds(1), std::chrono::milliseconds(1)});
+    spy.frame = frame_.get();
+    bool logoDoneAtLoad = false;
+    double opacityAtLoad = 0;
+    QObject::connect(frame_->View(), &CChildView::Loaded, [&] {
+        logoDoneAtLoad = frame_->LogoSequenceDone();
+        opacityAtLoad = frame_->windowOpacity();
+    });
+    frame_->show();
+    EXPECT_TRUE(WaitUntil([&] { return frame_->View()->IsLoaded(); }));
+    qApp->removeEventFilter(&spy);
+    EXPECT_TRUE(logoDoneAtLoad);
+    EXPECT_EQ(opacityAtLoad, 1.0);
+    EXPECT_TRUE(spy.early.isEmpty()) << spy.early.join(", ").toStdString();
+    EXPECT_FALSE(spy.shown.contains("CHelpWnd")) << spy.shown.join(", ").toStdString();
+    EXPECT_EQ(frame_->View()->Images().Count(), 3);
+    EXPECT_FALSE(frame_->View()->ImagesHint()->isVisible());
+    EXPECT_FALSE(frame_->View()->RectanglesHint()->isVisible());
+}
+
+// A move or resize whose button release was lost (taken by another window)
+// ends at the next move without the button, instead of following the
+// pointer for good.
+TEST_F(MainWindowTest, ADragEndsWhenTheButtonIsFoundUp) {
+    CChildView& view = Open();
+    const auto moveTo = [&view](QPoint from, QPoint offset, Qt::MouseButtons held) {
+        QMouseEvent move(QEvent::MouseMove, from + offset, view.mapToGlobal(from) + offset,
+                         Qt::NoButton, held, {});
+        QApplication::sendEvent(&view, &move);
+    };
+    frame_->setGeometry(100, 100, 984, 728);
+    const QPoint background(400, 20);
+    QTest::mousePress(&view, Qt::LeftButton, {}, background);
+    moveTo(background, {30, 20}, Qt::LeftButton);
+    EXPECT_EQ(frame_->pos(), QPoint(130, 120));
+    moveTo(background, {60, 40}, Qt::NoButton);  // the release never came
+    EXPECT_EQ(frame_->pos(), QPoint(130, 120));
+    moveTo(background, {90, 60}, Qt::NoButton);
+    EXPECT_EQ(frame_->pos(), QPoint(130, 120));
+
+    frame_->setGeometry(100, 100, 984, 728);
+    const QPoint rightEdge(982, 300);
+    QTest::mousePress(&view, Qt::LeftButton, {}, rightEdge);
+    moveTo(rightEdge, {50, 0}, Qt::LeftButton);
+    EXPECT_EQ(frame_->width(), 1034);
+    moveTo(rightEdge, {100, 0}, Qt::NoButton);
+    EXPECT_EQ(frame_->width(), 1034);
+    EXPECT_EQ(frame_->pos(), QPoint(100, 100));
+}
+
+// Without a browser the home and help buttons and F1 say where the page is.
+TEST_F(MainWindowTest, WithoutABrowserThePagesAddressIsShown) {
+    CChildView& view = Open();
+    view.SetPageOpener([](const QUrl&, const std::function<void()>& failed) { failed(); });
+    const auto notice = [&](const std::function<void()>& action) {
+        QString text;
+        ModalScript script({ClickButton(QMessageBox::Ok, &text)});
+        action();
+        EXPECT_TRUE(WaitUntil([&] { return script.Pending() == 0; }));
+        return text;
+    };
+    const QString help = notice([&] { view.OnCommand(kCmdHelpPage); });
+    EXPECT_TRUE(help.startsWith("No web browser could be started.")) << help.toStdString();
+    EXPECT_TRUE(help.endsWith("/pelmora/pelmora_e.html")) << help.toStdString();
+    EXPECT_TRUE(help.contains("http://")) << help.toStdString();
+    EXPECT_TRUE(notice([&] { view.OnCommand(kCmdHomePage); }).endsWith("/index_e.html"));
+    EXPECT_TRUE(notice([&] { QTest::keyClick(view.ImageList(), Qt::Key_F1); })
+                    .endsWith("/pelmora/pelmora_e.html"));
+}
+
+// The desktop's own way: an opener that cannot be found, or one that ends
+// with a failure status, is a browser that could not be started.
+TEST_F(MainWindowTest, TheDesktopsOpenerIsAskedAndItsFailureShown) {
+    QTemporaryDir bin;
+    ScopedEnv path("PATH", QFile::encodeName(bin.path()));
+    ScopedEnv browser("BROWSER", std::nullopt);
+    ScopedEnv defaultBrowser("DEFAULT_BROWSER", std::nullopt);
+    const QString opener = bin.path() + "/xdg-open";
+    const auto installOpener = [&](int status) {
+        WriteBytes(opener, QStringLiteral("#!/bin/sh\necho \"$1\" > '%1/asked'\nexit %2\n")
+                               .arg(bin.path())
+                               .arg(status)
+                               .toUtf8());
+        QFile::setPermissions(opener, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    };
+    Open();
+    View().SetPageOpener({});  // back to the default
+    const auto pressHelp = [&] {
+        QString text;
+        ModalScript script({ClickButton(QMessageBox::Ok, &text)});
+        View().OnCommand(kCmdHelpPage);
+        WaitUntil([&] { return script.Pending() == 0; }, 3000);
+        return text;
+    };
+    EXPECT_TRUE(pressHelp().endsWith("/pelmora/pelmora_e.html"));  // nothing to open with
+    installOpener(3);
+    EXPECT_TRUE(pressHelp().endsWith("/pelmora/pelmora_e.html"));
+    EXPECT_TRUE(ReadBytes(bin.path() + "/asked").trimmed().endsWith("/pelmora/pelmora_e.html"));
+    installOpener(0);
+    EXPECT_TRUE(pressHelp().isEmpty());  // opened: no notice
 }
 
 TEST_F(MainWindowTest, EveryButtonShowsThePointingHand) {

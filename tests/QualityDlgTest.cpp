@@ -1,5 +1,5 @@
-// The JPEG quality dialog: only the dragged thumb sets the value; keys and
-// clicks beside the thumb move it without changing what OK stores.
+// The JPEG quality dialog: however the thumb is moved, the number shown and
+// what OK stores follow it.
 
 #include "croprects/QualityDlg.h"
 
@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
+#include <QWheelEvent>
 #include <QStyleOptionSlider>
 
 #include <gtest/gtest.h>
@@ -154,29 +155,45 @@ TEST(QualityDlgTest, DraggingToEitherEndAndConfirmingStoresIt) {
     }
 }
 
-TEST(QualityDlgTest, KeysAndPageStepsMoveTheThumbButNotTheValue) {
+// The thumb, the number and the stored value never disagree, whatever moved
+// the thumb.
+TEST(QualityDlgTest, KeysClicksAndTheWheelSetTheValueTheThumbShows) {
     int setting = 80;
     CQualityDlg dialog(CQualityDlg::kEnglishTemplate, setting);
     dialog.show();
     QSlider* trackbar = Trackbar(dialog);
-    for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Left, Qt::Key_PageDown, Qt::Key_Home}) {
-        PressKey(trackbar, key);
-    }
-    EXPECT_EQ(trackbar->value(), 1);  // the thumb moved ...
-    EXPECT_EQ(Readout(dialog), QStringLiteral("80"));  // ... the value did not
-    trackbar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    trackbar->triggerAction(QAbstractSlider::SliderToMaximum);
+    const auto agree = [&](const char* step) {
+        EXPECT_EQ(Readout(dialog), QString::number(trackbar->value())) << step;
+        EXPECT_EQ(dialog.Quality(), trackbar->value()) << step;
+    };
+    PressKey(trackbar, Qt::Key_Left);
+    EXPECT_EQ(trackbar->value(), 79);
+    agree("arrow key");
+    PressKey(trackbar, Qt::Key_PageDown);
+    agree("page key");
+    PressKey(trackbar, Qt::Key_Home);
+    EXPECT_EQ(trackbar->value(), 1);
+    agree("home");
+    PressKey(trackbar, Qt::Key_End);
     EXPECT_EQ(trackbar->value(), 100);
+    agree("end");
     // A click on the groove beside the thumb.
     const QRect handle = HandleRect(trackbar);
     const QPoint beside(handle.left() - 20, handle.center().y());
     SendMouse(trackbar, QEvent::MouseButtonPress, beside, Qt::LeftButton, Qt::LeftButton);
     SendMouse(trackbar, QEvent::MouseButtonRelease, beside, Qt::LeftButton, Qt::NoButton);
     EXPECT_LT(trackbar->value(), 100);
-    EXPECT_EQ(Readout(dialog), QStringLiteral("80"));
+    agree("click beside the thumb");
+    QWheelEvent wheel(QPointF(5, 5), trackbar->mapToGlobal(QPointF(5, 5)), {}, {0, -120},
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    const int beforeWheel = trackbar->value();
+    QApplication::sendEvent(trackbar, &wheel);
+    EXPECT_NE(trackbar->value(), beforeWheel);
+    agree("wheel");
+    const int shown = trackbar->value();
     PressKey(&dialog, Qt::Key_Return);  // the default button
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(setting, 80);
+    EXPECT_EQ(setting, shown);
 }
 
 TEST(QualityDlgTest, CancelAfterDraggingKeepsTheStoredQuality) {

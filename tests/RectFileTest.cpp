@@ -92,6 +92,37 @@ TEST(RectFileTest, MissingFileLoadsNothingAndFailedWriteKeepsTheOldFile) {
     EXPECT_FALSE(WriteRectFile(dir.path() + "/no/such/folder/RECT.DAT", {CCropRect()}));
 }
 
+// Pixel edges are written without conversion dust; percent values, and real
+// fractions of a pixel, exactly as they are.
+TEST(RectFileTest, PixelEdgesAreStoredWithoutConversionDust) {
+    CCropRect pixel;
+    pixel.isPixel = 1;
+    pixel.left = 632;
+    pixel.top = 303.99999999999994;
+    pixel.right = 2383.9999999999995;
+    pixel.bottom = 1680.7;
+    CCropRect percent = pixel;
+    percent.isPixel = 0;
+    percent.right = 59.599999999999994;
+    const QByteArray data = SerializeRectRecords({pixel, percent});
+    ASSERT_EQ(data.size(), 2 * kRectRecordSize);
+    const auto at = [&data](int record, int offset) {
+        double value = 0;
+        std::memcpy(&value, data.constData() + record * kRectRecordSize + offset, sizeof value);
+        return value;
+    };
+    EXPECT_EQ(at(0, 8), 632.0);
+    EXPECT_EQ(at(0, 16), 304.0);
+    EXPECT_EQ(at(0, 24), 2384.0);
+    EXPECT_EQ(at(0, 32), 1680.7);
+    EXPECT_EQ(at(1, 16), 303.99999999999994);
+    EXPECT_EQ(at(1, 24), 59.599999999999994);
+    // Read back, the file cuts where the list showed it.
+    const std::vector<CCropRect> back = ParseRectRecords(data);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].Resolve(4000, 3000).Width(), 2384 - 632);
+}
+
 TEST(RectSpecTest, ParsesTheThreeForms) {
     const auto pixel = ParseRectSpec(QStringLiteral("10,20,110.5,220"));
     ASSERT_TRUE(pixel);

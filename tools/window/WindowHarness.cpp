@@ -24,6 +24,7 @@
 #include "app/MainFrame.h"
 #include "engine/ProgressDlg.h"
 #include "images/ImgList.h"
+#include "platform/BrowseForFolder.h"
 #include "platform/Language.h"
 #include "platform/PlatformUi.h"
 #include "platform/WindowUtils.h"
@@ -32,6 +33,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
@@ -109,14 +111,15 @@ class ModalTour : public QObject {
 
 // Every window of the program in turn, saved under `folder`: the main
 // window, the crop settings dialog fitted and at actual size, the quality
-// dialog, the progress window during a run, the completion message with and
-// without failures, and the close question.
+// dialog, the folder chooser, the progress window during a run, the
+// completion message with and without failures, and the close question.
 void Tour(CMainFrame& frame, const QString& folder) {
     CChildView& view = *frame.View();
     Shoot(&frame, folder, "main-window");
     const auto button = [](QWidget* window, int id) {
         return window->findChild<QAbstractButton*>(QString::number(id));
     };
+    QTemporaryDir out;
     auto* tour = new ModalTour({
         [&](QWidget* dialog) {  // the crop settings dialog, fitted
             Shoot(dialog, folder, "crop-dialog-fitted");
@@ -132,6 +135,12 @@ void Tour(CMainFrame& frame, const QString& folder) {
                     dialog->reject();
             });
         },
+        [&](QWidget* chooser) {  // the folder chooser, at the home folder
+            Shoot(chooser, folder, "folder-chooser");
+            chooser->findChild<QLineEdit*>(QString::fromLatin1(kBrowseFieldName))
+                ->setText(out.path());
+            static_cast<QDialog*>(chooser)->accept();
+        },
         [&](QWidget* box) {
             Shoot(box, folder, "completion");
             static_cast<QMessageBox*>(box)->accept();
@@ -146,11 +155,6 @@ void Tour(CMainFrame& frame, const QString& folder) {
         },
     });
     view.OnCommand(kCmdAddRect);
-    QTemporaryDir out;
-    view.BatchRun().SetFolderChooser([&out](QWidget*, const QString&, QString& chosen) {
-        chosen = out.path();
-        return 1;
-    });
     bool shot = false;
     view.BatchRun().SetStepObserver([&](const CProgressDlg& progress, int done) {
         if (shot || done < 3)
@@ -160,6 +164,10 @@ void Tour(CMainFrame& frame, const QString& folder) {
     });
     view.BatchRun().SetJobs(1);
     view.OnCommand(kCmdCropAll);
+    view.BatchRun().SetFolderChooser([&out](QWidget*, const QString&, QString& chosen) {
+        chosen = out.path();
+        return 1;
+    });
     CCropRect off;
     off.left = off.top = 50000;
     off.right = off.bottom = 50100;
