@@ -1,7 +1,9 @@
 #include "app/CropPairs.h"
 
 #include "app/OutputNames.h"
+#include "engine/JpegLimits.h"
 #include "engine/LosslessCropMany.h"
+#include "engine/MemoryBudget.h"
 #include "engine/RecompressCropMany.h"
 #include "platform/OutputSession.h"
 #include "platform/PathUtils.h"
@@ -151,7 +153,8 @@ std::vector<CropPair> PlanCropPairs(const std::vector<BatchImage>& images,
 }
 
 void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settings, int jobs,
-                  const PairDone& onDone, const std::atomic<bool>* stop, OutputSession* output) {
+                  const PairDone& onDone, const std::atomic<bool>* stop, OutputSession* output,
+                  MemoryBudget* memory) {
     const std::vector<ImageTask> tasks = GroupByImage(pairs);
     if (tasks.empty())
         return;
@@ -165,6 +168,8 @@ void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settin
     OutputPolicy policy(ExistingOutput::kNextFreeName);
     policy.session = output;
     policy.heldForOthers = [&planned](const QString& path) { return planned.contains(path); };
+    MemoryBudget ownBudget(CurrentJpegLimits().maxMemoryBytes);
+    MemoryBudget* budget = memory != nullptr ? memory : &ownBudget;
     std::atomic<std::size_t> next{0};
     std::mutex reportLock;
     const auto work = [&] {
@@ -175,8 +180,11 @@ void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settin
             if (index >= tasks.size())
                 return;
             const ImageTask& task = tasks[index];
-            const std::vector<CropOutcome> outcomes =
-                ExecuteImage(pairs, task, settings, policy, stop);
+            std::vector<CropOutcome> outcomes;
+            {
+                const MemoryBudgetScope scope(budget);
+                outcomes = ExecuteImage(pairs, task, settings, policy, stop);
+            }
             const std::lock_guard<std::mutex> guard(reportLock);
             for (std::size_t k = 0; k < task.count; ++k) {
                 if (onDone)
@@ -206,7 +214,8 @@ BatchResult CropBatch(const std::vector<BatchImage>& images, const std::vector<i
     result.plan = PlanBatch(images, chosen, rects, outputFolder, settings);
     if (control.onPlanned)
         control.onPlanned(result.plan);
-    RunCropPairs(result.plan.pairs, settings, control.jobs, control.onDone, control.stop, &output);
+    RunCropPairs(result.plan.pairs, settings, control.jobs, control.onDone, control.stop, &output,
+                 control.memory);
     const bool wroteAny = std::any_of(result.plan.pairs.begin(), result.plan.pairs.end(),
                                       [](const CropPair& pair) { return pair.failure.isEmpty(); });
     if (wroteAny)

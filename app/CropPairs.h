@@ -17,6 +17,7 @@
 #include <functional>
 #include <vector>
 
+class MemoryBudget;
 class OutputSession;
 
 struct BatchImage {
@@ -80,16 +81,18 @@ using PairDone = std::function<void(std::size_t, const CropOutcome&)>;
 // Runs the pairs on `jobs` threads, writing through `output` (none: each file
 // on its own). `onDone` is called once per pair that was attempted or stopped
 // within its image, never concurrently. When `stop` becomes true no further
-// pair is started.
+// pair is started. The workers share one memory budget (`memory`, or one of
+// the JPEG limits' ceiling): an image waits until its estimate fits.
 void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settings, int jobs,
                   const PairDone& onDone, const std::atomic<bool>* stop = nullptr,
-                  OutputSession* output = nullptr);
+                  OutputSession* output = nullptr, MemoryBudget* memory = nullptr);
 
 struct BatchControl {
     int jobs = 1;
     std::function<void(const BatchPlan&)> onPlanned;  // before the first pair runs
     PairDone onDone;
     const std::atomic<bool>* stop = nullptr;
+    MemoryBudget* memory = nullptr;
 };
 
 struct BatchResult {
