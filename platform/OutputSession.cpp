@@ -118,7 +118,8 @@ bool Unsupported(int code) {
 
 OutputSession::OutputSession(QString folder)
     : folder_(std::move(folder)),
-      runId_(QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), 16, 16,
+      // From the system: a forked process must not draw the same run as its parent.
+      runId_(QStringLiteral("%1").arg(QRandomGenerator::system()->generate64(), 16, 16,
                                       QLatin1Char('0'))) {}
 
 OutputSession::~OutputSession() {
