@@ -45,15 +45,19 @@ MemoryBudgetScope::MemoryBudgetScope(MemoryBudget* budget) : budget_(budget), ou
 }
 
 MemoryBudgetScope::~MemoryBudgetScope() {
-    if (held_ > 0) budget_->Release(held_);
+    if (held_ > 0)
+        budget_->Release(held_);
     t_scope = outer_;
 }
 
-MemoryBudget* MemoryBudgetScope::Current() { return t_scope != nullptr ? t_scope->budget_ : nullptr; }
+MemoryBudget* MemoryBudgetScope::Current() {
+    return t_scope != nullptr ? t_scope->budget_ : nullptr;
+}
 
 void MemoryBudgetScope::Reserve(std::uint64_t bytes) {
     MemoryBudgetScope* scope = t_scope;
-    if (scope == nullptr || scope->budget_ == nullptr || bytes <= scope->held_) return;
+    if (scope == nullptr || scope->budget_ == nullptr || bytes <= scope->held_)
+        return;
     if (scope->held_ > 0) {
         scope->budget_->Release(scope->held_);
         scope->held_ = 0;

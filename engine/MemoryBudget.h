@@ -10,7 +10,7 @@
 #include <mutex>
 
 class MemoryBudget {
-public:
+  public:
     explicit MemoryBudget(std::uint64_t capacity) : capacity_(capacity) {}
     MemoryBudget(const MemoryBudget&) = delete;
     MemoryBudget& operator=(const MemoryBudget&) = delete;
@@ -25,7 +25,7 @@ public:
     // Requests waiting now.
     std::uint64_t Waiting() const;
 
-private:
+  private:
     const std::uint64_t capacity_;
     mutable std::mutex lock_;
     std::condition_variable changed_;
@@ -38,7 +38,7 @@ private:
 // Puts the calling thread's work under `budget` until the scope ends: the
 // JPEG limits reserve their estimate in it, and the end gives it back.
 class MemoryBudgetScope {
-public:
+  public:
     explicit MemoryBudgetScope(MemoryBudget* budget);
     ~MemoryBudgetScope();
     MemoryBudgetScope(const MemoryBudgetScope&) = delete;
@@ -51,7 +51,7 @@ public:
     // no two waiting workers can each keep what the other needs.
     static void Reserve(std::uint64_t bytes);
 
-private:
+  private:
     MemoryBudget* budget_;
     std::uint64_t held_ = 0;
     MemoryBudgetScope* outer_;

@@ -21,10 +21,13 @@ QString CleanFolder(const QString& path) {
 AtomicOutputFile::AtomicOutputFile(QString finalPath, OutputPolicy policy)
     : finalPath_(std::move(finalPath)), policy_(std::move(policy)) {}
 
-AtomicOutputFile::~AtomicOutputFile() { Discard(); }
+AtomicOutputFile::~AtomicOutputFile() {
+    Discard();
+}
 
 OutputSession& AtomicOutputFile::Session() {
-    if (ownSession_ != nullptr) return *ownSession_;
+    if (ownSession_ != nullptr)
+        return *ownSession_;
     const QString folder = QFileInfo(finalPath_).absolutePath();
     if (policy_.session != nullptr && CleanFolder(policy_.session->Folder()) == CleanFolder(folder))
         return *policy_.session;
@@ -33,7 +36,8 @@ OutputSession& AtomicOutputFile::Session() {
 }
 
 bool AtomicOutputFile::Open() {
-    if (opened_) return Stream() != nullptr;
+    if (opened_)
+        return Stream() != nullptr;
     opened_ = true;
     // A replacing commit renames, which a file without a name cannot do.
     const bool unnamed = policy_.existing != ExistingOutput::kReplace;
@@ -42,7 +46,8 @@ bool AtomicOutputFile::Open() {
 
 bool AtomicOutputFile::Commit() {
     if (Stream() == nullptr) {
-        if (error_.isEmpty()) error_ = QStringLiteral("write error: the file is not open");
+        if (error_.isEmpty())
+            error_ = QStringLiteral("write error: the file is not open");
         return false;
     }
     OutputSession& session = Session();
@@ -64,7 +69,8 @@ bool AtomicOutputFile::Commit() {
                 break;
         }
     }
-    if (!named) Discard();
+    if (!named)
+        Discard();
     return named;
 }
 
@@ -98,7 +104,8 @@ bool AtomicOutputFile::ClaimFreeName() {
 }
 
 void AtomicOutputFile::Discard() {
-    if (temporary_.stream == nullptr && temporary_.path.isEmpty()) return;
+    if (temporary_.stream == nullptr && temporary_.path.isEmpty())
+        return;
     Session().Discard(temporary_);
 }
 
@@ -111,16 +118,19 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* e
     AtomicOutputFile output(path, policy);
     const auto size = static_cast<std::size_t>(data.size());
     if (!output.Open()) {
-        if (error != nullptr) *error = output.ErrorText();
+        if (error != nullptr)
+            *error = output.ErrorText();
         return false;
     }
     if (std::fwrite(data.constData(), 1, size, output.Stream()) != size) {
         if (error != nullptr)
-            *error = QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            *error =
+                QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     if (!output.Commit()) {
-        if (error != nullptr) *error = output.ErrorText();
+        if (error != nullptr)
+            *error = output.ErrorText();
         return false;
     }
     return true;

@@ -14,7 +14,7 @@
 // Commit gives it its name as the policy says. Destroying an uncommitted file
 // removes the temporary, so a failure never leaves a partial file behind.
 class AtomicOutputFile {
-public:
+  public:
     AtomicOutputFile(QString finalPath, OutputPolicy policy);
     ~AtomicOutputFile();
     AtomicOutputFile(const AtomicOutputFile&) = delete;
@@ -36,7 +36,7 @@ public:
     const QString& FinalPath() const { return finalPath_; }
     const QString& ErrorText() const { return error_; }
 
-private:
+  private:
     OutputSession& Session();
     bool ClaimFreeName();
 

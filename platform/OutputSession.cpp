@@ -35,9 +35,13 @@ constexpr long long kStaleSeconds = 3600;
 constexpr long long kTouchSeconds = 60;
 constexpr qint64 kLongestMark = 64LL << 20;
 
-QString SystemErrorText(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+QString SystemErrorText(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
+}
 
-QByteArray Native(const QString& path) { return QFile::encodeName(path); }
+QByteArray Native(const QString& path) {
+    return QFile::encodeName(path);
+}
 
 long long SteadySeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -49,7 +53,8 @@ long long SteadySeconds() {
 const QByteArray& BootId() {
     static const QByteArray id = [] {
         QByteArray text = QSysInfo::bootUniqueId().trimmed();
-        if (text.isEmpty()) text = QSysInfo::machineHostName().toUtf8();
+        if (text.isEmpty())
+            text = QSysInfo::machineHostName().toUtf8();
         return text;
     }();
     return id;
@@ -61,7 +66,9 @@ QString Child(const QString& folder, const QString& name) {
                : folder + QLatin1Char('/') + name;
 }
 
-QString MarkName(const QString& runId) { return QStringLiteral(".pelmora-%1.run").arg(runId); }
+QString MarkName(const QString& runId) {
+    return QStringLiteral(".pelmora-%1.run").arg(runId);
+}
 
 QString TemporaryName(const QString& runId, unsigned number) {
     return QStringLiteral(".pelmora-%1-%2.part").arg(runId).arg(number);
@@ -78,9 +85,12 @@ bool IsOlderThan(const QString& path, long long seconds) {
 bool WriteAll(int fd, const QByteArray& data) {
     qsizetype done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        const ssize_t n =
+            ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         done += n;
     }
     return true;
@@ -101,7 +111,8 @@ bool SyncFolder(const QString& folder, QString& error) {
     }
     // Some file systems cannot flush a folder on its own; they answer EINVAL.
     const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
-    if (!synced) error = QStringLiteral("cannot flush %1: %2").arg(folder, SystemErrorText(errno));
+    if (!synced)
+        error = QStringLiteral("cannot flush %1: %2").arg(folder, SystemErrorText(errno));
     ::close(fd);
     return synced;
 }
@@ -141,22 +152,26 @@ bool OutputSession::EnsureMark(QString& error) {
     const std::lock_guard<std::mutex> guard(markLock_);
     const QString path = Child(folder_, MarkName(runId_));
 #ifdef Q_OS_WIN
-    if (mark_ != nullptr) return true;
+    if (mark_ != nullptr)
+        return true;
     // Held open, the mark cannot be deleted: that is what tells a working run.
     std::FILE* file = OpenCFile(path, "wbx");
     if (file == nullptr) {
-        error = QStringLiteral("cannot create a file in %1: %2").arg(folder_, SystemErrorText(errno));
+        error =
+            QStringLiteral("cannot create a file in %1: %2").arg(folder_, SystemErrorText(errno));
         return false;
     }
     std::fputs("pelmora run\n", file);
     std::fflush(file);
     mark_ = file;
 #else
-    if (mark_ >= 0) return true;
+    if (mark_ >= 0)
+        return true;
     const int fd =
         ::open(Native(path).constData(), O_CREAT | O_EXCL | O_RDWR | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) {
-        error = QStringLiteral("cannot create a file in %1: %2").arg(folder_, SystemErrorText(errno));
+        error =
+            QStringLiteral("cannot create a file in %1: %2").arg(folder_, SystemErrorText(errno));
         return false;
     }
     // A share without locks refuses; there the mark's age speaks for the run.
@@ -170,8 +185,8 @@ bool OutputSession::EnsureMark(QString& error) {
 }
 
 bool OutputSession::Note(const char* what, const QString& path) {
-    const QByteArray line = QByteArray(what) + ' ' +
-                            Native(QFileInfo(path).fileName()).toPercentEncoding() + '\n';
+    const QByteArray line =
+        QByteArray(what) + ' ' + Native(QFileInfo(path).fileName()).toPercentEncoding() + '\n';
     const std::lock_guard<std::mutex> guard(markLock_);
 #ifdef Q_OS_WIN
     auto* file = static_cast<std::FILE*>(mark_);
@@ -188,7 +203,8 @@ void OutputSession::KeepMarkFresh() {
         return;
     const std::lock_guard<std::mutex> guard(markLock_);
 #ifndef Q_OS_WIN
-    if (mark_ >= 0) ::futimens(mark_, nullptr);
+    if (mark_ >= 0)
+        ::futimens(mark_, nullptr);
 #endif
 }
 
@@ -199,7 +215,8 @@ bool OutputSession::OpenTemporary(bool unnamed, Temporary& temporary, QString& e
         if (fd >= 0) {
             temporary.stream = ::fdopen(fd, "w+b");
             temporary.path.clear();
-            if (temporary.stream != nullptr) return true;
+            if (temporary.stream != nullptr)
+                return true;
             ::close(fd);
         } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
             ways_.fetch_and(~static_cast<unsigned>(kUnnamedTemporary));
@@ -212,7 +229,8 @@ bool OutputSession::OpenTemporary(bool unnamed, Temporary& temporary, QString& e
 }
 
 bool OutputSession::OpenNamedTemporary(Temporary& temporary, QString& error) {
-    if (!EnsureMark(error)) return false;
+    if (!EnsureMark(error))
+        return false;
     int code = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString path = Child(folder_, TemporaryName(runId_, nextTemporary_.fetch_add(1)));
@@ -223,7 +241,8 @@ bool OutputSession::OpenNamedTemporary(Temporary& temporary, QString& error) {
             return true;
         }
         code = errno;
-        if (code != EEXIST) break;
+        if (code != EEXIST)
+            break;
     }
     error = QStringLiteral("cannot create a file in %1: %2").arg(folder_, SystemErrorText(code));
     return false;
@@ -255,7 +274,8 @@ bool OutputSession::Finish(Temporary& temporary, bool durable, QString& error) {
             code = errno;
         }
     }
-    if (!ok) error = QStringLiteral("write error: %1").arg(SystemErrorText(code));
+    if (!ok)
+        error = QStringLiteral("write error: %1").arg(SystemErrorText(code));
     return ok;
 }
 
@@ -263,19 +283,24 @@ bool OutputSession::Finish(Temporary& temporary, bool durable, QString& error) {
 // give an unnamed file a name.
 bool OutputSession::NameTemporary(Temporary& temporary, QString& error) {
     Temporary named;
-    if (!OpenNamedTemporary(named, error)) return false;
+    if (!OpenNamedTemporary(named, error))
+        return false;
     std::FILE* unnamed = temporary.stream;
     std::rewind(unnamed);
     char buffer[65536];
     bool copied = true;
     for (;;) {
         const std::size_t n = std::fread(buffer, 1, sizeof buffer, unnamed);
-        if (n > 0 && std::fwrite(buffer, 1, n, named.stream) != n) copied = false;
-        if (n < sizeof buffer) break;
+        if (n > 0 && std::fwrite(buffer, 1, n, named.stream) != n)
+            copied = false;
+        if (n < sizeof buffer)
+            break;
     }
-    if (std::ferror(unnamed) != 0) copied = false;
+    if (std::ferror(unnamed) != 0)
+        copied = false;
     if (!copied || !Finish(named, false, error)) {
-        if (error.isEmpty()) error = QStringLiteral("write error: %1").arg(SystemErrorText(errno));
+        if (error.isEmpty())
+            error = QStringLiteral("write error: %1").arg(SystemErrorText(errno));
         Discard(named);
         return false;
     }
@@ -293,7 +318,8 @@ OutputSession::Claim OutputSession::ClaimName(Temporary& temporary, const QStrin
         return Claim::kClaimed;
     }
     const DWORD code = GetLastError();
-    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) return Claim::kTaken;
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
+        return Claim::kTaken;
     error = QStringLiteral("cannot create %1").arg(path);
     return Claim::kFailed;
 #else
@@ -307,13 +333,15 @@ OutputSession::Claim OutputSession::ClaimName(Temporary& temporary, const QStrin
             return Claim::kClaimed;
         }
         const int code = errno;
-        if (code == EEXIST) return Claim::kTaken;
+        if (code == EEXIST)
+            return Claim::kTaken;
         if (code != ENOENT && !Unsupported(code)) {
             error = QStringLiteral("cannot create %1: %2").arg(path, SystemErrorText(code));
             return Claim::kFailed;
         }
         ways_.fetch_and(~static_cast<unsigned>(kUnnamedTemporary));
-        if (!NameTemporary(temporary, error)) return Claim::kFailed;
+        if (!NameTemporary(temporary, error))
+            return Claim::kFailed;
     }
     KeepMarkFresh();
     const QByteArray source = Native(temporary.path);
@@ -325,7 +353,8 @@ OutputSession::Claim OutputSession::ClaimName(Temporary& temporary, const QStrin
             return Claim::kClaimed;
         }
         const int code = errno;
-        if (code == EEXIST) return Claim::kTaken;
+        if (code == EEXIST)
+            return Claim::kTaken;
         if (!Unsupported(code)) {
             error = QStringLiteral("cannot create %1: %2").arg(path, SystemErrorText(code));
             return Claim::kFailed;
@@ -346,7 +375,8 @@ OutputSession::Claim OutputSession::ClaimName(Temporary& temporary, const QStrin
             temporary.path.clear();
             return Claim::kClaimed;
         }
-        if (code == EEXIST) return Claim::kTaken;
+        if (code == EEXIST)
+            return Claim::kTaken;
         if (!Unsupported(code) && code != EMLINK) {
             error = QStringLiteral("cannot create %1: %2").arg(path, SystemErrorText(code));
             return Claim::kFailed;
@@ -375,7 +405,8 @@ OutputSession::Claim OutputSession::ClaimByExclusiveCreate(Temporary& temporary,
     if (fd < 0) {
         const int code = errno;
         Note("lost", path);
-        if (code == EEXIST) return Claim::kTaken;
+        if (code == EEXIST)
+            return Claim::kTaken;
         error = QStringLiteral("cannot create %1: %2").arg(path, SystemErrorText(code));
         return Claim::kFailed;
     }
@@ -395,7 +426,8 @@ OutputSession::Claim OutputSession::ClaimByExclusiveCreate(Temporary& temporary,
 
 bool OutputSession::ReplaceName(Temporary& temporary, const QString& path, bool durable,
                                 QString& error) {
-    if (temporary.path.isEmpty() && !NameTemporary(temporary, error)) return false;
+    if (temporary.path.isEmpty() && !NameTemporary(temporary, error))
+        return false;
 #ifdef Q_OS_WIN
     const bool moved = MoveFileExW(reinterpret_cast<const wchar_t*>(temporary.path.utf16()),
                                    reinterpret_cast<const wchar_t*>(path.utf16()),
@@ -433,9 +465,11 @@ bool OutputSession::SyncFileSystem(QString* error) {
     const int fd = ::open(Native(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const bool synced = fd >= 0 && ::syncfs(fd) == 0;
     const int code = errno;
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0)
+        ::close(fd);
     if (!synced && error != nullptr) {
-        *error = QStringLiteral("cannot flush %1 to its disk: %2").arg(folder_, SystemErrorText(code));
+        *error =
+            QStringLiteral("cannot flush %1 to its disk: %2").arg(folder_, SystemErrorText(code));
     }
     return synced;
 #elif defined(Q_OS_WIN)
@@ -451,7 +485,8 @@ bool OutputSession::SyncFileSystem(QString* error) {
 }
 
 int OutputSession::RemoveLeftovers() {
-    static const QRegularExpression markPattern(QStringLiteral("^\\.pelmora-([0-9a-f]{16})\\.run$"));
+    static const QRegularExpression markPattern(
+        QStringLiteral("^\\.pelmora-([0-9a-f]{16})\\.run$"));
     static const QRegularExpression partPattern(
         QStringLiteral("^\\.pelmora-([0-9a-f]{16})(-[0-9]+)?\\.part$"));
     QStringList marks;
@@ -460,15 +495,18 @@ int OutputSession::RemoveLeftovers() {
                          QDir::Files | QDir::Hidden | QDir::System);
     while (entries.hasNext()) {
         const QString name = entries.nextFileInfo().fileName();
-        if (markPattern.match(name).hasMatch()) marks.append(name);
-        if (partPattern.match(name).hasMatch()) parts.append(name);
+        if (markPattern.match(name).hasMatch())
+            marks.append(name);
+        if (partPattern.match(name).hasMatch())
+            parts.append(name);
     }
     int removed = 0;
     QSet<QString> runsWithMark;
     for (const QString& mark : marks) {
         const QString runId = markPattern.match(mark).captured(1);
         runsWithMark.insert(runId);
-        if (runId != runId_) removed += RemoveRunIfGone(mark, runId, parts);
+        if (runId != runId_)
+            removed += RemoveRunIfGone(mark, runId, parts);
     }
     // A temporary without a mark is from an earlier version or from a clean-up
     // cut short; one that has not changed for long belongs to nothing at work.
@@ -489,33 +527,42 @@ int OutputSession::RemoveRunIfGone(const QString& markName, const QString& runId
     QSet<QString> claimed;
 #ifdef Q_OS_WIN
     // A working run holds its mark open, which keeps it from being deleted.
-    if (!RemoveNativeFile(markPath)) return 0;
+    if (!RemoveNativeFile(markPath))
+        return 0;
 #else
     const int fd = ::open(Native(markPath).constData(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return 0;
+    if (fd < 0)
+        return 0;
     const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     const bool atWork = !locked && errno == EWOULDBLOCK;
     QFile file;
     QByteArray content;
-    if (!atWork && file.open(fd, QIODevice::ReadOnly)) content = file.read(kLongestMark);
+    if (!atWork && file.open(fd, QIODevice::ReadOnly))
+        content = file.read(kLongestMark);
     QByteArray boot;
     for (const QByteArray& line : content.split('\n')) {
         const qsizetype space = line.indexOf(' ');
-        if (space < 0) continue;
+        if (space < 0)
+            continue;
         const QByteArray word = line.left(space);
         const QByteArray value = line.mid(space + 1);
-        if (word == "boot") boot = value;
+        if (word == "boot")
+            boot = value;
         const QString name = QFile::decodeName(QByteArray::fromPercentEncoding(value));
-        if (word == "claim") claimed.insert(name);
-        if (word == "lost") claimed.remove(name);
+        if (word == "claim")
+            claimed.insert(name);
+        if (word == "lost")
+            claimed.remove(name);
     }
     struct stat status {};
     const bool stale = ::fstat(fd, &status) == 0 &&
                        static_cast<long long>(std::time(nullptr)) - status.st_mtime > kStaleSeconds;
     const bool gone = !atWork && ((locked && boot == BootId()) || stale);
-    if (gone) ::unlink(Native(markPath).constData());
+    if (gone)
+        ::unlink(Native(markPath).constData());
     ::close(fd);
-    if (!gone) return 0;
+    if (!gone)
+        return 0;
 #endif
     int removed = 1;
     for (const QString& name : claimed) {
@@ -528,7 +575,8 @@ int OutputSession::RemoveRunIfGone(const QString& markName, const QString& runId
     }
     const QString prefix = QStringLiteral(".pelmora-%1-").arg(runId);
     for (const QString& part : parts) {
-        if (part.startsWith(prefix) && RemoveNativeFile(Child(folder_, part))) ++removed;
+        if (part.startsWith(prefix) && RemoveNativeFile(Child(folder_, part)))
+            ++removed;
     }
     return removed;
 }

@@ -25,7 +25,7 @@
 #include <mutex>
 
 class OutputSession {
-public:
+  public:
     explicit OutputSession(QString folder);
     // Removes the run's mark; every temporary must be gone by then.
     ~OutputSession();
@@ -76,7 +76,7 @@ public:
     bool ReplaceName(Temporary& temporary, const QString& path, bool durable, QString& error);
     void Discard(Temporary& temporary);
 
-private:
+  private:
     bool EnsureMark(QString& error);
     bool Note(const char* what, const QString& path);
     void KeepMarkFresh();
