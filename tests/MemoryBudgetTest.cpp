@@ -25,7 +25,8 @@ using namespace std::chrono_literals;
 
 // False when fewer than `count` requests are waiting after a few seconds.
 bool WaitForWaiters(const MemoryBudget& budget, std::uint64_t count) {
-    for (int i = 0; i < 5000 && budget.Waiting() < count; ++i) std::this_thread::sleep_for(1ms);
+    for (int i = 0; i < 5000 && budget.Waiting() < count; ++i)
+        std::this_thread::sleep_for(1ms);
     return budget.Waiting() >= count;
 }
 
@@ -101,7 +102,7 @@ TEST(MemoryBudgetTest, WorkersThatMustHoldMoreGiveBackFirstAndNeverDeadlock) {
 }
 
 class BatchMemoryTest : public ::testing::Test {
-protected:
+  protected:
     // Lossless needs twice the coefficients of a 1024 x 1024 4:2:0 photo:
     // 24576 blocks of 128 bytes, 6 MB.
     static constexpr std::uint64_t kNeed = 2ULL * 24576 * 128;
@@ -129,7 +130,8 @@ protected:
             [&](std::size_t, const CropOutcome& outcome) {
                 written += outcome.ok;
                 const std::lock_guard<std::mutex> guard(lock);
-                if (!outcome.ok && errors != nullptr) errors->append(outcome.error);
+                if (!outcome.ok && errors != nullptr)
+                    errors->append(outcome.error);
             },
             nullptr, nullptr, &budget);
         return written.load();
@@ -156,8 +158,9 @@ TEST_F(BatchMemoryTest, APhotoLargerThanTheWholeBudgetIsRefusedWithTheReason) {
     QStringList errors;
     EXPECT_EQ(Run(budget, &errors), 0);
     ASSERT_EQ(errors.size(), 12);
-    EXPECT_TRUE(errors[0].contains(QStringLiteral("would need 6 MB of memory, more than the "
-                                                  "limit of 4 MB")))
+    EXPECT_TRUE(
+        errors[0].contains(QStringLiteral("would need 6 MB of memory, more than the "
+                                          "limit of 4 MB")))
         << errors[0].toStdString();
     EXPECT_TRUE(QDir(dir_.path() + "/out").entryList(QDir::Files | QDir::Hidden).isEmpty());
 }

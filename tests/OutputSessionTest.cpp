@@ -53,9 +53,8 @@ Written WriteThrough(OutputSession* session, const QString& path, const QByteArr
 }
 
 QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                      QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Content whose completeness can be seen: `length` times one letter.
@@ -64,7 +63,8 @@ QByteArray Letters(int index) {
 }
 
 bool IsWholeLetters(const QByteArray& data) {
-    if (data.isEmpty()) return false;
+    if (data.isEmpty())
+        return false;
     const int index = data[0] - 'a';
     return index >= 0 && index < 7 && data == Letters(index);
 }
@@ -74,7 +74,9 @@ struct WayCase {
     unsigned ways;
 };
 
-void PrintTo(const WayCase& way, std::ostream* os) { *os << way.name; }
+void PrintTo(const WayCase& way, std::ostream* os) {
+    *os << way.name;
+}
 
 // The local disk as it is, then pretending to lack the better ways in turn.
 const WayCase kWayCases[] = {
@@ -85,7 +87,7 @@ const WayCase kWayCases[] = {
 };
 
 class OutputWayTest : public ::testing::TestWithParam<WayCase> {
-protected:
+  protected:
     QString Path(const QString& name) const { return dir_.path() + u'/' + name; }
     QStringList Entries() const { return ::Entries(dir_.path()); }
     std::unique_ptr<OutputSession> NewSession() const {
@@ -115,8 +117,8 @@ TEST_P(OutputWayTest, ATakenNameMovesOnByTheCounterAndItsHoldersStayAsTheyWere) 
     WriteBytes(Path(QStringLiteral("beach.JPG")), "old");
     QDir(dir_.path()).mkdir(QStringLiteral("beach_0.JPG"));
     // A dangling link holds its name too.
-    ASSERT_EQ(symlink("nowhere", QFile::encodeName(Path(QStringLiteral("beach_1.JPG"))).constData()),
-              0);
+    ASSERT_EQ(
+        symlink("nowhere", QFile::encodeName(Path(QStringLiteral("beach_1.JPG"))).constData()), 0);
     WriteBytes(Path(QStringLiteral("readme")), "old");
     {
         const auto session = NewSession();
@@ -151,7 +153,8 @@ TEST_P(OutputWayTest, KeepFailsOnATakenNameAndLeavesNoTrace) {
     WriteBytes(Path(QStringLiteral("k.jpg")), "old");
     {
         const auto session = NewSession();
-        const Written written = Write(*session, QStringLiteral("k.jpg"), "new", ExistingOutput::kKeep);
+        const Written written =
+            Write(*session, QStringLiteral("k.jpg"), "new", ExistingOutput::kKeep);
         EXPECT_FALSE(written.ok);
         EXPECT_TRUE(written.error.contains(QStringLiteral("already exists")))
             << written.error.toStdString();
@@ -191,7 +194,8 @@ TEST_P(OutputWayTest, WritersOfOneNameAtOnceEachGetAFileOfTheirOwn) {
                 results[w].push_back(Write(session, QStringLiteral("same.jpg"), data(w, i)));
         });
     }
-    for (std::thread& writer : writers) writer.join();
+    for (std::thread& writer : writers)
+        writer.join();
     first.reset();
     second.reset();
     QSet<QString> names;
@@ -219,7 +223,8 @@ TEST_P(OutputWayTest, KilledAnywhereTheNextRunLeavesOnlyCompleteFiles) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             const auto session = NewSession();
-            for (int i = 0;; ++i) Write(*session, QStringLiteral("k.jpg"), Letters(i));
+            for (int i = 0;; ++i)
+                Write(*session, QStringLiteral("k.jpg"), Letters(i));
         }
         std::this_thread::sleep_for(std::chrono::microseconds(500 + (round % 12) * 900));
         kill(child, SIGKILL);
@@ -266,16 +271,19 @@ TEST(OutputSessionTest, FlushingTheFileSystemNamesAFolderThatIsGone) {
 }
 
 class LeftoversTest : public ::testing::Test {
-protected:
+  protected:
     static constexpr char kRun[] = "0123456789abcdef";
 
     QString Path(const QString& name) const { return dir_.path() + u'/' + name; }
     QStringList Entries() const { return ::Entries(dir_.path()); }
     QString Mark() const { return Path(QStringLiteral(".pelmora-%1.run").arg(kRun)); }
-    QString Part(int n) const { return Path(QStringLiteral(".pelmora-%1-%2.part").arg(kRun).arg(n)); }
+    QString Part(int n) const {
+        return Path(QStringLiteral(".pelmora-%1-%2.part").arg(kRun).arg(n));
+    }
     void WriteMark(const QByteArray& boot, const QList<QByteArray>& lines) const {
         QByteArray content = "pelmora run\nboot " + boot + '\n';
-        for (const QByteArray& line : lines) content += line + '\n';
+        for (const QByteArray& line : lines)
+            content += line + '\n';
         WriteBytes(Mark(), content);
     }
     static void Age(const QString& path, int seconds) {
@@ -290,9 +298,8 @@ protected:
 
 TEST_F(LeftoversTest, ARunOfThisMachineThatIsGoneLeavesNothingForItsNextRun) {
     const QByteArray oddName = "odd name\nwith a line break.jpg";
-    WriteMark(QSysInfo::bootUniqueId(),
-              {"claim a.jpg", "claim b.jpg", "lost b.jpg", "claim c.jpg",
-               "claim " + oddName.toPercentEncoding()});
+    WriteMark(QSysInfo::bootUniqueId(), {"claim a.jpg", "claim b.jpg", "lost b.jpg", "claim c.jpg",
+                                         "claim " + oddName.toPercentEncoding()});
     WriteBytes(Path(QStringLiteral("a.jpg")), "");      // claimed, never filled
     WriteBytes(Path(QStringLiteral("b.jpg")), "");      // someone else's: the claim was lost
     WriteBytes(Path(QStringLiteral("c.jpg")), "full");  // claimed and filled
@@ -338,10 +345,12 @@ TEST_F(LeftoversTest, TemporariesWithoutAMarkGoOnlyOnceOldAndNothingElseIsTouche
     const QStringList kept = {".pelmora-notes.txt", ".pelmora-0123456789ABCDEF.part",
                               ".pelmora-0123.part", "pelmora-0123456789abcdef-1.part"};
     const QStringList old = {".pelmora-00112233445566aa.part", ".pelmora-fedcba9876543210-3.part"};
-    for (const QString& name : kept + old) WriteBytes(Path(name), "x");
+    for (const QString& name : kept + old)
+        WriteBytes(Path(name), "x");
     OutputSession next(dir_.path());
     EXPECT_EQ(next.RemoveLeftovers(), 0);
-    for (const QString& name : kept + old) Age(Path(name), 2 * 3600);
+    for (const QString& name : kept + old)
+        Age(Path(name), 2 * 3600);
     EXPECT_EQ(next.RemoveLeftovers(), 2);
     QStringList expected = kept;
     expected.sort();
@@ -364,18 +373,23 @@ TEST(DataFileTest, AFullDiskKeepsThePreviousFilesAndSaysWhy) {
         return written ? 0 : error.contains(QStringLiteral("File too large")) ? 1 : 2;
     };
     for (const int count : {3, 100}) {
-        EXPECT_EQ(RunInChildWithFileSizeLimit(600, [&] {
-                      QString error;
-                      const bool written = WriteRectFile(rects, std::vector<CCropRect>(count), &error);
-                      return failsForTheReason(written, error);
-                  }),
+        EXPECT_EQ(RunInChildWithFileSizeLimit(600,
+                                              [&] {
+                                                  QString error;
+                                                  const bool written = WriteRectFile(
+                                                      rects, std::vector<CCropRect>(count), &error);
+                                                  return failsForTheReason(written, error);
+                                              }),
                   1)
             << count << " rectangles";
-        EXPECT_EQ(RunInChildWithFileSizeLimit(600, [&] {
-                      QString error;
-                      const QStringList paths(count, QStringLiteral("/photos/b.jpg"));
-                      return failsForTheReason(WriteImageListFile(images, paths, &error), error);
-                  }),
+        EXPECT_EQ(RunInChildWithFileSizeLimit(
+                      600,
+                      [&] {
+                          QString error;
+                          const QStringList paths(count, QStringLiteral("/photos/b.jpg"));
+                          return failsForTheReason(WriteImageListFile(images, paths, &error),
+                                                   error);
+                      }),
                   1)
             << count << " images";
         EXPECT_EQ(ReadBytes(rects), oldRects);
