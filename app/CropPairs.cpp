@@ -214,11 +214,15 @@ BatchResult CropBatch(const std::vector<BatchImage>& images, const std::vector<i
     result.plan = PlanBatch(images, chosen, rects, outputFolder, settings);
     if (control.onPlanned)
         control.onPlanned(result.plan);
-    RunCropPairs(result.plan.pairs, settings, control.jobs, control.onDone, control.stop, &output,
+    int written = 0;
+    const PairDone counted = [&](std::size_t index, const CropOutcome& outcome) {
+        written += outcome.ok ? 1 : 0;
+        if (control.onDone)
+            control.onDone(index, outcome);
+    };
+    RunCropPairs(result.plan.pairs, settings, control.jobs, counted, control.stop, &output,
                  control.memory);
-    const bool wroteAny = std::any_of(result.plan.pairs.begin(), result.plan.pairs.end(),
-                                      [](const CropPair& pair) { return pair.failure.isEmpty(); });
-    if (wroteAny)
+    if (written > 0)
         output.SyncFileSystem(&result.flushError);
     return result;
 }
