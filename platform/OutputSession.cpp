@@ -557,7 +557,10 @@ int OutputSession::RemoveRunIfGone(const QString& markName, const QString& runId
     struct stat status {};
     const bool stale = ::fstat(fd, &status) == 0 &&
                        static_cast<long long>(std::time(nullptr)) - status.st_mtime > kStaleSeconds;
-    const bool gone = !atWork && ((locked && boot == BootId()) || stale);
+    // A run writes its header first thing after creating its mark; one
+    // without it ended before it had anything to note.
+    const bool unwritten = boot.isEmpty();
+    const bool gone = !atWork && (unwritten || (locked && boot == BootId()) || stale);
     if (gone)
         ::unlink(Native(markPath).constData());
     ::close(fd);

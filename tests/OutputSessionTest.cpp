@@ -328,6 +328,13 @@ TEST_F(LeftoversTest, ARunAtWorkKeepsEverything) {
     EXPECT_TRUE(Entries().isEmpty()) << Entries().join(' ').toStdString();
 }
 
+TEST_F(LeftoversTest, AMarkKilledBeforeItsFirstLineIsGoneAtOnce) {
+    WriteBytes(Mark(), "");
+    WriteBytes(Part(0), "");
+    EXPECT_EQ(OutputSession(dir_.path()).RemoveLeftovers(), 2);
+    EXPECT_TRUE(Entries().isEmpty()) << Entries().join(' ').toStdString();
+}
+
 TEST_F(LeftoversTest, AMarkItsLockCannotVouchForCountsAsGoneOnlyOnceStale) {
     // Another machine's run on a share, or one from before a restart.
     WriteMark("another-machine", {"claim a.jpg"});
