@@ -91,19 +91,22 @@ BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
 
     QEventLoop loop;
     QObject receiver;  // lives on this thread: queued calls run here
-    const int jobs = Jobs();
+    QString flushError;
+    BatchControl control;
+    control.jobs = Jobs();
+    control.onDone = [&](std::size_t index, const CropOutcome& outcome) {
+        {
+            const std::lock_guard<std::mutex> guard(mailLock);
+            mail.emplace_back(index, outcome);
+        }
+        QMetaObject::invokeMethod(&receiver, emptyMailbox, Qt::QueuedConnection);
+    };
     {
         const std::jthread worker([&] {
-            plan = PlanBatch(input.images, chosen, input.rects, folder, input.settings);
-            RunCropPairs(plan.pairs, input.settings, jobs,
-                         [&](std::size_t index, const CropOutcome& outcome) {
-                             {
-                                 const std::lock_guard<std::mutex> guard(mailLock);
-                                 mail.emplace_back(index, outcome);
-                             }
-                             QMetaObject::invokeMethod(&receiver, emptyMailbox,
-                                                       Qt::QueuedConnection);
-                         });
+            BatchResult result =
+                CropBatch(input.images, chosen, input.rects, folder, input.settings, control);
+            plan = std::move(result.plan);
+            flushError = std::move(result.flushError);
             QMetaObject::invokeMethod(
                 &receiver, [&loop] { loop.quit(); }, Qt::QueuedConnection);
         });
@@ -117,6 +120,7 @@ BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
     for (auto& [index, outcome] : finished)
         outcomes[index] = std::move(outcome);
     TallyOutcomes(plan, outcomes, summary);
+    summary.flushError = flushError;
     return summary;
 }
 

@@ -57,6 +57,8 @@ void TallyOutcomes(const BatchPlan& plan, const std::vector<CropOutcome>& outcom
 
 QString CompletionMessage(const BatchRunSummary& summary) {
     QString message = LangString(11811, 11812);
+    if (!summary.flushError.isEmpty())
+        message += QStringLiteral("\n\n") + LangString(11817, 11818).arg(summary.flushError);
     if (summary.failed == 0)
         return message;
     message += QStringLiteral("\n\n") + LangString(11813, 11814).arg(summary.failed);

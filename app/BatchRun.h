@@ -34,6 +34,7 @@ struct BatchRunSummary {
     int written = 0;
     int failed = 0;
     QStringList failedSources;  // each source with a failed pair once, in plan order
+    QString flushError;         // the disk's answer when the outputs could not be flushed
 };
 
 // Counts the outcomes (indexed like the plan's pairs; pairs not attempted
@@ -45,5 +46,6 @@ void TallyOutcomes(const BatchPlan& plan, const std::vector<CropOutcome>& outcom
 inline constexpr int kFailedFilesShown = 5;
 
 // "The process has been completed." and, when crops failed, how many and the
-// first few source files' names, by the language rule.
+// first few source files' names, and a flush the disk refused, by the
+// language rule.
 QString CompletionMessage(const BatchRunSummary& summary);

@@ -1,9 +1,14 @@
 #include "app/CropPairs.h"
 
 #include "app/OutputNames.h"
+#include "engine/JpegLimits.h"
 #include "engine/LosslessCropMany.h"
+#include "engine/MemoryBudget.h"
 #include "engine/RecompressCropMany.h"
+#include "platform/OutputSession.h"
 #include "platform/PathUtils.h"
+
+#include <QSet>
 
 #include <algorithm>
 #include <mutex>
@@ -51,13 +56,14 @@ std::vector<ImageTask> GroupByImage(const std::vector<CropPair>& pairs) {
 }
 
 CropOutcome FromLossless(const LosslessCropResult& result) {
-    return {result.ok,           result.error, result.written, result.warnings,
-            result.firstWarning, result.notes, result.notDone};
+    return {result.ok,       result.output,       result.error, result.written,
+            result.warnings, result.firstWarning, result.notes, result.notDone};
 }
 
 // Crops every pair of one image, decoding the source once.
 std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const ImageTask& task,
-                                      const CropSettings& settings, const std::atomic<bool>* stop) {
+                                      const CropSettings& settings, const OutputPolicy& output,
+                                      const std::atomic<bool>* stop) {
     std::vector<CropOutcome> outcomes(task.count);
     std::vector<std::size_t> runnable;
     for (std::size_t k = 0; k < task.count; ++k) {
@@ -81,7 +87,7 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
                  static_cast<std::uint32_t>(r.Width()), static_cast<std::uint32_t>(r.Height())});
         }
         const auto results =
-            LosslessCropMany(source, targets, ExistingOutput::kKeep, settings.metadata, stop);
+            LosslessCropMany(source, targets, output, settings.metadata, stop);
         for (std::size_t i = 0; i < runnable.size(); ++i) {
             outcomes[runnable[i]] = FromLossless(results[i]);
         }
@@ -92,11 +98,12 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
         const CropPair& pair = pairs[task.first + k];
         targets.push_back({pair.output, pair.region});
     }
-    const auto results = RecompressCropMany(source, targets, settings.quality,
-                                            ExistingOutput::kKeep, settings.metadata, stop);
+    const auto results =
+        RecompressCropMany(source, targets, settings.quality, output, settings.metadata, stop);
     for (std::size_t i = 0; i < runnable.size(); ++i) {
         CropOutcome& outcome = outcomes[runnable[i]];
         outcome.ok = results[i].ok;
+        outcome.output = results[i].output;
         outcome.error = results[i].error;
         outcome.notDone = results[i].notDone;
         outcome.warnings = results[i].warnings;
@@ -146,11 +153,23 @@ std::vector<CropPair> PlanCropPairs(const std::vector<BatchImage>& images,
 }
 
 void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settings, int jobs,
-                  const std::function<void(std::size_t, const CropOutcome&)>& onDone,
-                  const std::atomic<bool>* stop) {
+                  const PairDone& onDone, const std::atomic<bool>* stop, OutputSession* output,
+                  MemoryBudget* memory) {
     const std::vector<ImageTask> tasks = GroupByImage(pairs);
     if (tasks.empty())
         return;
+    // A planned name taken meanwhile moves its output on, over the names
+    // planned for the other pairs.
+    QSet<QString> planned;
+    for (const CropPair& pair : pairs) {
+        if (!pair.output.isEmpty())
+            planned.insert(pair.output);
+    }
+    OutputPolicy policy(ExistingOutput::kNextFreeName);
+    policy.session = output;
+    policy.heldForOthers = [&planned](const QString& path) { return planned.contains(path); };
+    MemoryBudget ownBudget(CurrentJpegLimits().maxMemoryBytes);
+    MemoryBudget* budget = memory != nullptr ? memory : &ownBudget;
     std::atomic<std::size_t> next{0};
     std::mutex reportLock;
     const auto work = [&] {
@@ -161,7 +180,11 @@ void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settin
             if (index >= tasks.size())
                 return;
             const ImageTask& task = tasks[index];
-            const std::vector<CropOutcome> outcomes = ExecuteImage(pairs, task, settings, stop);
+            std::vector<CropOutcome> outcomes;
+            {
+                const MemoryBudgetScope scope(budget);
+                outcomes = ExecuteImage(pairs, task, settings, policy, stop);
+            }
             const std::lock_guard<std::mutex> guard(reportLock);
             for (std::size_t k = 0; k < task.count; ++k) {
                 if (onDone)
@@ -179,4 +202,27 @@ void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settin
     workers.reserve(threadCount);
     for (std::size_t t = 0; t < threadCount; ++t)
         workers.emplace_back(work);
+}
+
+BatchResult CropBatch(const std::vector<BatchImage>& images, const std::vector<int>& chosen,
+                      const std::vector<CCropRect>& rects, const QString& outputFolder,
+                      const CropSettings& settings, const BatchControl& control) {
+    BatchResult result;
+    OutputSession output(outputFolder);
+    // Before planning: a name a killed run claimed but never filled is free.
+    output.RemoveLeftovers();
+    result.plan = PlanBatch(images, chosen, rects, outputFolder, settings);
+    if (control.onPlanned)
+        control.onPlanned(result.plan);
+    int written = 0;
+    const PairDone counted = [&](std::size_t index, const CropOutcome& outcome) {
+        written += outcome.ok ? 1 : 0;
+        if (control.onDone)
+            control.onDone(index, outcome);
+    };
+    RunCropPairs(result.plan.pairs, settings, control.jobs, counted, control.stop, &output,
+                 control.memory);
+    if (written > 0)
+        output.SyncFileSystem(&result.flushError);
+    return result;
 }

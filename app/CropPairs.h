@@ -3,7 +3,9 @@
 // The widget-free core of a batch crop: every chosen image by every rectangle.
 // Pairs are planned up front (output names reserved in the order a
 // sequential run would take them), then executed on worker threads, one task
-// per image so that a source is decoded once for all its rectangles.
+// per image so that a source is decoded once for all its rectangles. An
+// output whose planned name is taken when it is written (another run into
+// the folder, a name the file system spells alike) takes the next free one.
 
 #include "croprects/CropRect.h"
 #include "engine/CropMetadata.h"
@@ -14,6 +16,9 @@
 #include <atomic>
 #include <functional>
 #include <vector>
+
+class MemoryBudget;
+class OutputSession;
 
 struct BatchImage {
     QString path;
@@ -51,6 +56,7 @@ struct BatchPlan {
 
 struct CropOutcome {
     bool ok = false;
+    QString output;  // the file written: the planned name or the next free one
     QString error;
     PixelRect written;  // the source region actually written
     int warnings = 0;   // libjpeg's warnings about the source (damaged data); not failures
@@ -70,9 +76,33 @@ std::vector<CropPair> PlanCropPairs(const std::vector<BatchImage>& images,
                                     const std::vector<CCropRect>& rects,
                                     const QString& outputFolder, const CropSettings& settings);
 
-// Runs the pairs on `jobs` threads. `onDone` is called once per pair that was
-// attempted or stopped within its image, never concurrently. When `stop`
-// becomes true no further pair is started.
+using PairDone = std::function<void(std::size_t, const CropOutcome&)>;
+
+// Runs the pairs on `jobs` threads, writing through `output` (none: each file
+// on its own). `onDone` is called once per pair that was attempted or stopped
+// within its image, never concurrently. When `stop` becomes true no further
+// pair is started. The workers share one memory budget (`memory`, or one of
+// the JPEG limits' ceiling): an image waits until its estimate fits.
 void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settings, int jobs,
-                  const std::function<void(std::size_t, const CropOutcome&)>& onDone,
-                  const std::atomic<bool>* stop = nullptr);
+                  const PairDone& onDone, const std::atomic<bool>* stop = nullptr,
+                  OutputSession* output = nullptr, MemoryBudget* memory = nullptr);
+
+struct BatchControl {
+    int jobs = 1;
+    std::function<void(const BatchPlan&)> onPlanned;  // before the first pair runs
+    PairDone onDone;
+    const std::atomic<bool>* stop = nullptr;
+    MemoryBudget* memory = nullptr;
+};
+
+struct BatchResult {
+    BatchPlan plan;
+    QString flushError;  // the outputs may not be on the disk: why
+};
+
+// The batch as the window and pelmora-crop run it: removes what runs into
+// the folder that are gone left there, plans, runs the pairs, and has the
+// outputs on the disk before it returns.
+BatchResult CropBatch(const std::vector<BatchImage>& images, const std::vector<int>& chosen,
+                      const std::vector<CCropRect>& rects, const QString& outputFolder,
+                      const CropSettings& settings, const BatchControl& control);

@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <numeric>
+#include <optional>
 #include <thread>
 
 #ifdef Q_OS_WIN
@@ -163,57 +165,67 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
     const std::vector<BatchImage> images = ReadImages(inputs.jpegFiles, options.settings.mode);
     const QString folder =
         QDir::toNativeSeparators(QFileInfo(options.outputFolder).absoluteFilePath());
-    const std::vector<CropPair> pairs = PlanCropPairs(images, options.rects, folder, options.settings);
+    std::vector<int> all(images.size());
+    std::iota(all.begin(), all.end(), 0);
 
-    const int jobs = options.jobs > 0
-                         ? options.jobs
-                         : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-    ProgressBar progress(err, pairs.size(), !options.quiet && isatty(fileno(err)) != 0);
+    BatchControl control;
+    control.jobs = options.jobs > 0
+                       ? options.jobs
+                       : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    control.stop = &stop;
+    const std::vector<CropPair>* pairs = nullptr;
+    std::optional<ProgressBar> progress;
+    control.onPlanned = [&](const BatchPlan& plan) {
+        pairs = &plan.pairs;
+        progress.emplace(err, plan.pairs.size(), !options.quiet && isatty(fileno(err)) != 0);
+    };
     std::size_t done = 0;
     int written = 0;
     int failed = 0;
     QSet<QString> warned;
-    RunCropPairs(
-        pairs, options.settings, jobs,
-        [&](std::size_t index, const CropOutcome& outcome) {
-            const CropPair& pair = pairs[index];
-            if (outcome.notDone) return;
-            progress.Clear();
-            if (outcome.warnings > 0 && !warned.contains(pair.source)) {
-                warned.insert(pair.source);
-                Print(err, WarningLine(pair.source, outcome));
+    control.onDone = [&](std::size_t index, const CropOutcome& outcome) {
+        const CropPair& pair = (*pairs)[index];
+        if (outcome.notDone) return;
+        progress->Clear();
+        if (outcome.warnings > 0 && !warned.contains(pair.source)) {
+            warned.insert(pair.source);
+            Print(err, WarningLine(pair.source, outcome));
+        }
+        for (const QString& note : outcome.notes) {
+            Print(err, QStringLiteral("pelmora-crop: %1: %2").arg(outcome.output, note));
+        }
+        if (outcome.ok) {
+            ++written;
+            if (options.verbose) {
+                Print(out, QStringLiteral("%1 -> %2 %3")
+                               .arg(pair.source, outcome.output, RegionText(outcome.written)));
             }
-            for (const QString& note : outcome.notes) {
-                Print(err, QStringLiteral("pelmora-crop: %1: %2").arg(pair.output, note));
-            }
-            if (outcome.ok) {
-                ++written;
-                if (options.verbose) {
-                    Print(out, QStringLiteral("%1 -> %2 %3")
-                                   .arg(pair.source, pair.output, RegionText(outcome.written)));
-                }
-            } else {
-                ++failed;
-                Print(err, QStringLiteral("pelmora-crop: %1: rectangle %2 (%3): %4")
-                               .arg(pair.source)
-                               .arg(pair.rectIndex + 1)
-                               .arg(options.rects[static_cast<std::size_t>(pair.rectIndex)].Format(),
-                                    outcome.error));
-            }
-            progress.Show(++done);
-        },
-        &stop);
-    progress.Clear();
+        } else {
+            ++failed;
+            Print(err, QStringLiteral("pelmora-crop: %1: rectangle %2 (%3): %4")
+                           .arg(pair.source)
+                           .arg(pair.rectIndex + 1)
+                           .arg(options.rects[static_cast<std::size_t>(pair.rectIndex)].Format(),
+                                outcome.error));
+        }
+        progress->Show(++done);
+    };
+    const BatchResult result =
+        CropBatch(images, all, options.rects, folder, options.settings, control);
+    progress.reset();
+    if (!result.flushError.isEmpty())
+        Print(err, QStringLiteral("pelmora-crop: %1").arg(result.flushError));
     QString summary = QStringLiteral("%1 written, %2 failed, %3 skipped")
                           .arg(written)
                           .arg(failed)
                           .arg(inputs.skipped.size());
     if (!inputs.skipped.isEmpty()) summary += QStringLiteral(" (%1)").arg(kSkippedReason);
     if (stop.load()) {
-        const auto unattempted = static_cast<int>(pairs.size()) - written - failed;
+        const auto unattempted = static_cast<int>(result.plan.pairs.size()) - written - failed;
         summary += QStringLiteral(", %1 not done").arg(unattempted);
     }
     Print(out, summary);
     if (stop.load()) return kExitInterrupted;
-    return failed > 0 || inputs.searchFailed ? kExitSomeFailed : kExitAllWritten;
+    const bool allSaved = failed == 0 && result.flushError.isEmpty();
+    return allSaved && !inputs.searchFailed ? kExitAllWritten : kExitSomeFailed;
 }

@@ -312,13 +312,13 @@ DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region, bool 
 }
 
 bool EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
-                    ExistingOutput existing, QString* error,
-                    const std::vector<JpegMarker>& markers) {
+                    const OutputPolicy& policy, QString* error,
+                    const std::vector<JpegMarker>& markers, QString* written) {
     if (rgb.IsNull()) {
         if (error != nullptr) *error = QStringLiteral("no picture to save");
         return false;
     }
-    AtomicOutputFile output(path);
+    AtomicOutputFile output(path, policy);
     if (!output.Open()) {
         if (error != nullptr) *error = output.ErrorText();
         return false;
@@ -335,12 +335,11 @@ bool EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
         if (error != nullptr) *error = FatalMessage(job.errors, job.errors);
         return false;
     }
-    const auto mode = existing == ExistingOutput::kKeep ? AtomicOutputFile::Existing::kKeep
-                                                        : AtomicOutputFile::Existing::kReplace;
-    if (!output.Commit(mode)) {
+    if (!output.Commit()) {
         if (error != nullptr) *error = output.ErrorText();
         return false;
     }
+    if (written != nullptr) *written = output.FinalPath();
     return true;
 }
 

@@ -5,7 +5,7 @@
 // stored order, the coordinates the lossless crop uses.
 
 #include "croprects/CropRect.h"
-#include "engine/OutputPolicy.h"
+#include "platform/OutputPolicy.h"
 #include "engine/RgbPicture.h"
 
 #include <QByteArray>
@@ -46,10 +46,11 @@ DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region,
 
 // Encodes a three-component colour JPEG with the given quality (1..100). The
 // file appears under `path` only when complete.
-// `markers` are written after the JFIF header, in order.
+// `markers` are written after the JFIF header, in order. `written` receives
+// the name the file got (another than `path` with kNextFreeName).
 bool EncodeJpegFile(const RgbPicture& image, const QString& path, int quality,
-                    ExistingOutput existing, QString* error = nullptr,
-                    const std::vector<JpegMarker>& markers = {});
+                    const OutputPolicy& output, QString* error = nullptr,
+                    const std::vector<JpegMarker>& markers = {}, QString* written = nullptr);
 
 // A bare JPEG stream (no JFIF header), as embedded thumbnails are stored.
 QByteArray EncodeJpegBytes(const RgbPicture& image, int quality);

@@ -1,6 +1,7 @@
 #include "engine/JpegLimits.h"
 
 #include "engine/JpegErrors.h"
+#include "engine/MemoryBudget.h"
 #include "platform/SystemMemory.h"
 
 #include <algorithm>
@@ -72,14 +73,19 @@ void ApplyJpegLimits(j_decompress_ptr info, std::int64_t fileSize, std::uint64_t
         FailWith(common, reason);
     }
     const JpegLimits limits = CurrentJpegLimits();
-    if (needBytes > limits.maxMemoryBytes) {
+    std::uint64_t ceiling = limits.maxMemoryBytes;
+    if (const MemoryBudget* budget = MemoryBudgetScope::Current())
+        ceiling = std::min(ceiling, budget->Capacity());
+    if (needBytes > ceiling) {
         char reason[160];
         std::snprintf(reason, sizeof reason,
                       "the picture would need %llu MB of memory, more than the limit of %llu MB",
                       static_cast<unsigned long long>(needBytes >> 20),
-                      static_cast<unsigned long long>(limits.maxMemoryBytes >> 20));
+                      static_cast<unsigned long long>(ceiling >> 20));
         FailWith(common, reason);
     }
+    // Several workers at once share one budget: this one waits for its share.
+    MemoryBudgetScope::Reserve(needBytes);
     info->mem->max_memory_to_use = static_cast<long>(
         std::min<std::uint64_t>(limits.maxMemoryBytes, static_cast<std::uint64_t>(LONG_MAX)));
     monitor.progress_monitor = StopAfterTooManyScans;

@@ -22,7 +22,9 @@ std::uint64_t CoefficientBytes(const jpeg_decompress_struct& info);
 
 // After jpeg_read_header: refuses (as a fatal error with a plain reason) a
 // file far smaller than its dimensions allow, or one whose work would need
-// more than the memory ceiling (`needBytes`). Caps libjpeg's own memory and
-// installs the scan limit; `monitor` must live as long as the object.
+// more than the memory ceiling (`needBytes`). Under a MemoryBudgetScope,
+// waits until the batch's budget has room for `needBytes`, which the scope
+// then holds. Caps libjpeg's own memory and installs the scan limit;
+// `monitor` must live as long as the object.
 void ApplyJpegLimits(j_decompress_ptr info, std::int64_t fileSize, std::uint64_t needBytes,
                      jpeg_progress_mgr& monitor);

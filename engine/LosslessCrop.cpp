@@ -113,9 +113,9 @@ PixelRect WrittenRegion(const TransformOptions& options) {
 
 LosslessCropResult LosslessCrop(const QString& source, const QString& destination,
                                 std::uint32_t x, std::uint32_t y, std::uint32_t width,
-                                std::uint32_t height, ExistingOutput existing,
+                                std::uint32_t height, const OutputPolicy& policy,
                                 const CropMetadataOptions& metadata) {
-    AtomicOutputFile output(destination);
+    AtomicOutputFile output(destination, policy);
     CropJob job;
     job.sourceFile = OpenCFile(source, "rb");
     job.sourceSize = QFileInfo(source).size();
@@ -144,13 +144,12 @@ LosslessCropResult LosslessCrop(const QString& source, const QString& destinatio
         DestroyObjects(job);
         return result;
     }
-    const auto mode = existing == ExistingOutput::kKeep ? AtomicOutputFile::Existing::kKeep
-                                                        : AtomicOutputFile::Existing::kReplace;
-    if (!output.Commit(mode)) {
+    if (!output.Commit()) {
         result.error = output.ErrorText();
         return result;
     }
     result.ok = true;
+    result.output = output.FinalPath();
     result.written = WrittenRegion(job.options);
     result.notes = job.markerEdit.Notes();
     return result;

@@ -2,7 +2,7 @@
 
 #include "croprects/CropRect.h"
 #include "engine/CropMetadata.h"
-#include "engine/OutputPolicy.h"
+#include "platform/OutputPolicy.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +18,7 @@ struct LosslessCropResult {
     PixelRect written;     // the source region actually written, after the move to the iMCU grid
     QStringList notes;     // things the user should know about a written file
     bool notDone = false;  // never attempted: the run was stopped first
+    QString output;        // the file written (another name than asked with kNextFreeName)
 };
 
 // Cuts (x, y, width, height) out of `source` without decoding and writes it to
@@ -27,7 +28,7 @@ struct LosslessCropResult {
 LosslessCropResult LosslessCrop(const QString& source, const QString& destination,
                                 std::uint32_t x, std::uint32_t y, std::uint32_t width,
                                 std::uint32_t height,
-                                ExistingOutput existing = ExistingOutput::kReplace,
+                                const OutputPolicy& output = {},
                                 const CropMetadataOptions& metadata = {});
 
 // The program's entry point: paths in the local 8-bit encoding; 1 when the

@@ -130,13 +130,13 @@ LosslessCropResult Failed(const QString& error) {
 
 // Writes one target; `sourceError` is set when the source object failed.
 LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
-                           ExistingOutput existing, const CropMetadataOptions& metadata,
+                           const OutputPolicy& policy, const CropMetadataOptions& metadata,
                            QString& sourceError) {
     if (!IsValidCropRequest(source.info.image_width, source.info.image_height, request.x,
                             request.y, request.width, request.height)) {
         return Failed(QStringLiteral("Invalid crop request"));
     }
-    AtomicOutputFile output(request.destination);
+    AtomicOutputFile output(request.destination, policy);
     auto target = std::make_unique<TargetJob>();
     target->output = &output;
     target->options.cropX = request.x;
@@ -157,11 +157,10 @@ LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
                           ? output.ErrorText()
                           : FatalMessage(target->errors, target->errors));
     }
-    const auto mode = existing == ExistingOutput::kKeep ? AtomicOutputFile::Existing::kKeep
-                                                        : AtomicOutputFile::Existing::kReplace;
-    if (!output.Commit(mode)) return Failed(output.ErrorText());
+    if (!output.Commit()) return Failed(output.ErrorText());
     LosslessCropResult result;
     result.ok = true;
+    result.output = output.FinalPath();
     result.written = WrittenRegion(target->options);
     result.warnings = static_cast<int>(source.errors.pub.num_warnings);
     result.firstWarning = QString::fromLocal8Bit(source.errors.firstWarning);
@@ -173,7 +172,7 @@ LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
 
 std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
                                                  const std::vector<LosslessCropTarget>& targets,
-                                                 ExistingOutput existing,
+                                                 const OutputPolicy& output,
                                                  const CropMetadataOptions& metadata,
                                                  const std::atomic<bool>* stop) {
     std::vector<LosslessCropResult> results;
@@ -197,7 +196,7 @@ std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
             results.push_back(std::move(skipped));
         } else {
             results.push_back(sourceError.isEmpty()
-                                  ? CropOne(*job, request, existing, metadata, sourceError)
+                                  ? CropOne(*job, request, output, metadata, sourceError)
                                   : Failed(sourceError));
         }
     }

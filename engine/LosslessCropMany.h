@@ -22,6 +22,6 @@ struct LosslessCropTarget {
 // no further target is started (those come back marked not done).
 std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
                                                  const std::vector<LosslessCropTarget>& targets,
-                                                 ExistingOutput existing,
+                                                 const OutputPolicy& output,
                                                  const CropMetadataOptions& metadata = {},
                                                  const std::atomic<bool>* stop = nullptr);

@@ -15,7 +15,7 @@ bool SourceIsJpeg(const QString& path) {
 }  // namespace
 
 RecompressCropResult RecompressCrop(const QString& source, const QString& destination,
-                                    const PixelRect& rect, int quality, ExistingOutput existing,
+                                    const PixelRect& rect, int quality, const OutputPolicy& output,
                                     const CropMetadataOptions& metadata) {
     RecompressCropResult result;
     if (rect.IsEmpty()) {
@@ -42,7 +42,8 @@ RecompressCropResult RecompressCrop(const QString& source, const QString& destin
     if (cut.IsNull())
         return result;
     result.error.clear();
-    result.ok = EncodeJpegFile(cut, destination, quality, existing, &result.error, markers);
+    result.ok =
+        EncodeJpegFile(cut, destination, quality, output, &result.error, markers, &result.output);
     return result;
 }
 

@@ -2,7 +2,7 @@
 
 #include "croprects/CropRect.h"
 #include "engine/CropMetadata.h"
-#include "engine/OutputPolicy.h"
+#include "platform/OutputPolicy.h"
 
 #include <QString>
 
@@ -12,6 +12,7 @@ struct RecompressCropResult {
     bool notDone = false;  // never attempted: the run was stopped first
     int warnings = 0;      // libjpeg warnings while decoding the source; not failures
     QString firstWarning;  // the first of them
+    QString output;        // the file written (another name than asked with kNextFreeName)
 };
 
 // Cuts `rect` out of the picture at `source` to the exact pixel and saves it
@@ -20,7 +21,7 @@ struct RecompressCropResult {
 // only when `metadata` asks for it (with true dimensions and thumbnail).
 RecompressCropResult RecompressCrop(const QString& source, const QString& destination,
                                     const PixelRect& rect, int quality,
-                                    ExistingOutput existing = ExistingOutput::kReplace,
+                                    const OutputPolicy& output = {},
                                     const CropMetadataOptions& metadata = {});
 
 // The program's entry point: 1 when the destination was written, else 0.

@@ -80,7 +80,7 @@ DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTa
 
 std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
                                                      const std::vector<RecompressCropTarget>& targets,
-                                                     int quality, ExistingOutput existing,
+                                                     int quality, const OutputPolicy& output,
                                                      const CropMetadataOptions& metadata,
                                                      const std::atomic<bool>* stop) {
     std::vector<RecompressCropResult> results;
@@ -115,8 +115,8 @@ std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
         RecompressCropResult result;
         result.warnings = area.warnings;
         result.firstWarning = area.firstWarning;
-        result.ok = EncodeJpegFile(cut, target.destination, quality, existing, &result.error,
-                                   RecompressMarkers(area.markers, cut, metadata));
+        result.ok = EncodeJpegFile(cut, target.destination, quality, output, &result.error,
+                                   RecompressMarkers(area.markers, cut, metadata), &result.output);
         results.push_back(std::move(result));
     }
     return results;

@@ -17,6 +17,6 @@ struct RecompressCropTarget {
 // gets the file and result RecompressCrop would give it alone.
 std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
                                                      const std::vector<RecompressCropTarget>& targets,
-                                                     int quality, ExistingOutput existing,
+                                                     int quality, const OutputPolicy& output,
                                                      const CropMetadataOptions& metadata = {},
                                                      const std::atomic<bool>* stop = nullptr);

@@ -1,105 +1,137 @@
 #include "platform/AtomicOutputFile.h"
 
-#include "platform/NativeFile.h"
-
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 namespace {
 
-QString SystemErrorText(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+// Far more copies of one name than any folder holds; the search ends there
+// rather than run on forever on a file system that answers nonsense.
+constexpr quint64 kMostNumberedNames = 1000000;
 
-bool RenameReplacing(const QString& from, const QString& to) {
-#ifdef Q_OS_WIN
-    return MoveFileExW(reinterpret_cast<const wchar_t*>(from.utf16()),
-                       reinterpret_cast<const wchar_t*>(to.utf16()),
-                       MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) ==
-           0;
-#endif
+QString CleanFolder(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 }  // namespace
 
-AtomicOutputFile::AtomicOutputFile(QString finalPath) : finalPath_(std::move(finalPath)) {}
+AtomicOutputFile::AtomicOutputFile(QString finalPath, OutputPolicy policy)
+    : finalPath_(std::move(finalPath)), policy_(std::move(policy)) {}
 
-AtomicOutputFile::~AtomicOutputFile() { Discard(); }
+AtomicOutputFile::~AtomicOutputFile() {
+    Discard();
+}
+
+OutputSession& AtomicOutputFile::Session() {
+    if (ownSession_ != nullptr)
+        return *ownSession_;
+    const QString folder = QFileInfo(finalPath_).absolutePath();
+    if (policy_.session != nullptr && CleanFolder(policy_.session->Folder()) == CleanFolder(folder))
+        return *policy_.session;
+    ownSession_ = std::make_unique<OutputSession>(folder);
+    return *ownSession_;
+}
 
 bool AtomicOutputFile::Open() {
-    const QString folder = QFileInfo(finalPath_).absolutePath();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = QStringLiteral("/.pelmora-%1.part")
-                                 .arg(QRandomGenerator::global()->generate64(), 16, 16,
-                                      QLatin1Char('0'));
-        tempPath_ = folder + name;
-        stream_ = OpenCFile(tempPath_, "wbx");
-        if (stream_ != nullptr) return true;
-        if (errno != EEXIST) break;
+    if (opened_)
+        return Stream() != nullptr;
+    opened_ = true;
+    // A replacing commit renames, which a file without a name cannot do.
+    const bool unnamed = policy_.existing != ExistingOutput::kReplace;
+    return Session().OpenTemporary(unnamed, temporary_, error_);
+}
+
+bool AtomicOutputFile::Commit() {
+    if (Stream() == nullptr) {
+        if (error_.isEmpty())
+            error_ = QStringLiteral("write error: the file is not open");
+        return false;
     }
-    error_ = QStringLiteral("cannot create a file in %1: %2").arg(folder, SystemErrorText(errno));
-    tempPath_.clear();
+    OutputSession& session = Session();
+    bool named = session.Finish(temporary_, policy_.durable, error_);
+    if (named) {
+        switch (policy_.existing) {
+            case ExistingOutput::kReplace:
+                named = session.ReplaceName(temporary_, finalPath_, policy_.durable, error_);
+                break;
+            case ExistingOutput::kKeep: {
+                const auto claim = session.ClaimName(temporary_, finalPath_, error_);
+                if (claim == OutputSession::Claim::kTaken)
+                    error_ = QStringLiteral("%1 already exists").arg(finalPath_);
+                named = claim == OutputSession::Claim::kClaimed;
+                break;
+            }
+            case ExistingOutput::kNextFreeName:
+                named = ClaimFreeName();
+                break;
+        }
+    }
+    if (!named)
+        Discard();
+    return named;
+}
+
+// The planned name, then name_0, name_1, ... as MakeUniquePath numbers them,
+// passing over names held for other outputs; the file system decides which
+// is free, in the call that takes it.
+bool AtomicOutputFile::ClaimFreeName() {
+    QString extension;
+    QString stem = finalPath_;
+    GetPathExtension(finalPath_, extension);
+    RemovePathExtension(finalPath_, stem);
+    QString candidate = finalPath_;
+    quint64 n = 0;
+    while (n <= kMostNumberedNames) {
+        switch (Session().ClaimName(temporary_, candidate, error_)) {
+            case OutputSession::Claim::kClaimed:
+                finalPath_ = candidate;
+                return true;
+            case OutputSession::Claim::kFailed:
+                return false;
+            case OutputSession::Claim::kTaken:
+                break;
+        }
+        do {
+            candidate = stem + u'_' + QString::number(n++) + extension;
+        } while (policy_.heldForOthers && policy_.heldForOthers(candidate) &&
+                 n <= kMostNumberedNames);
+    }
+    error_ = QStringLiteral("no free name for %1").arg(finalPath_);
     return false;
 }
 
-bool AtomicOutputFile::CloseStream() {
-    if (stream_ == nullptr) return true;
-    const bool flushed = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
-    const int flushError = errno;
-    const bool closed = std::fclose(stream_) == 0;
-    stream_ = nullptr;
-    if (!flushed || !closed) {
-        error_ = QStringLiteral("write error: %1").arg(SystemErrorText(flushed ? errno : flushError));
-        return false;
-    }
-    return true;
-}
-
-bool AtomicOutputFile::Commit(Existing existing) {
-    if (tempPath_.isEmpty() || committed_) return false;
-    if (!CloseStream()) {
-        Discard();
-        return false;
-    }
-    const bool moved = existing == Existing::kReplace ? RenameReplacing(tempPath_, finalPath_)
-                                                      : QFile::rename(tempPath_, finalPath_);
-    if (!moved) {
-        error_ = existing == Existing::kKeep && QFileInfo::exists(finalPath_)
-                     ? QStringLiteral("%1 already exists").arg(finalPath_)
-                     : QStringLiteral("cannot create %1").arg(finalPath_);
-        Discard();
-        return false;
-    }
-    committed_ = true;
-    tempPath_.clear();
-    return true;
-}
-
 void AtomicOutputFile::Discard() {
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
-        stream_ = nullptr;
-    }
-    if (!committed_ && !tempPath_.isEmpty()) {
-        RemoveNativeFile(tempPath_);
-        tempPath_.clear();
-    }
+    if (temporary_.stream == nullptr && temporary_.path.isEmpty())
+        return;
+    Session().Discard(temporary_);
 }
 
 bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error) {
-    AtomicOutputFile output(path);
+    OutputSession session(QFileInfo(path).absolutePath());
+    session.RemoveLeftovers();
+    OutputPolicy policy(ExistingOutput::kReplace);
+    policy.session = &session;
+    policy.durable = true;
+    AtomicOutputFile output(path, policy);
     const auto size = static_cast<std::size_t>(data.size());
-    const bool written = output.Open() &&
-                         std::fwrite(data.constData(), 1, size, output.Stream()) == size &&
-                         output.Commit(AtomicOutputFile::Existing::kReplace);
-    if (!written && error != nullptr) *error = output.ErrorText();
-    return written;
+    if (!output.Open()) {
+        if (error != nullptr)
+            *error = output.ErrorText();
+        return false;
+    }
+    if (std::fwrite(data.constData(), 1, size, output.Stream()) != size) {
+        if (error != nullptr)
+            *error =
+                QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    if (!output.Commit()) {
+        if (error != nullptr)
+            *error = output.ErrorText();
+        return false;
+    }
+    return true;
 }

@@ -1,17 +1,21 @@
 #pragma once
 
+#include "platform/OutputPolicy.h"
+#include "platform/OutputSession.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <cstdio>
+#include <memory>
 
-// An output file that appears under its final name only when it is complete.
-// The data goes to a hidden temporary file in the destination folder; Commit
-// moves it to the final name. Destroying an uncommitted file removes the
-// temporary, so a failure never leaves a partial file behind.
+// An output file that appears under its name only when it is complete. The
+// data goes to a temporary in the destination folder (see OutputSession);
+// Commit gives it its name as the policy says. Destroying an uncommitted file
+// removes the temporary, so a failure never leaves a partial file behind.
 class AtomicOutputFile {
-public:
-    explicit AtomicOutputFile(QString finalPath);
+  public:
+    AtomicOutputFile(QString finalPath, OutputPolicy policy);
     ~AtomicOutputFile();
     AtomicOutputFile(const AtomicOutputFile&) = delete;
     AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
@@ -19,28 +23,31 @@ public:
     // Creates the temporary file; false (with ErrorText) when the folder
     // cannot take it.
     bool Open();
-    std::FILE* Stream() const { return stream_; }
+    std::FILE* Stream() const { return temporary_.stream; }
 
-    enum class Existing { kReplace, kKeep };
-    // Flushes and closes the data, then gives it the final name. With kKeep an
-    // existing entry under that name is never replaced and Commit fails.
-    bool Commit(Existing existing);
+    // Flushes the data and gives it its name. With kKeep a name held by any
+    // entry fails the commit; with kNextFreeName the file takes the first
+    // free one of name_0, name_1, ... (FinalPath says which).
+    bool Commit();
     // Closes and deletes the temporary file (also done by the destructor).
     void Discard();
 
+    // The name the file has (or is meant to have before Commit).
+    const QString& FinalPath() const { return finalPath_; }
     const QString& ErrorText() const { return error_; }
-    const QString& TemporaryPath() const { return tempPath_; }
 
-private:
-    bool CloseStream();
+  private:
+    OutputSession& Session();
+    bool ClaimFreeName();
 
     QString finalPath_;
-    QString tempPath_;
-    std::FILE* stream_ = nullptr;
-    bool committed_ = false;
+    OutputPolicy policy_;
+    std::unique_ptr<OutputSession> ownSession_;
+    OutputSession::Temporary temporary_;
+    bool opened_ = false;
     QString error_;
 };
 
 // Writes `data` as the whole new content of `path`, replacing the old file
-// only once the new one is complete.
+// only once the new one is on the disk.
 bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);

@@ -332,6 +332,19 @@ TEST(CompletionMessageTest, NamesTheFirstFewFailedSourcesOnce) {
     EXPECT_TRUE(CompletionMessage(summary).endsWith(QStringLiteral("f4.jpg\nほか 2 ファイル")));
 }
 
+TEST(CompletionMessageTest, AFlushTheDiskRefusedIsSaidBeforeTheFailures) {
+    ScopedLanguage language("en_US.UTF-8");
+    BatchRunSummary summary;
+    summary.flushError = QStringLiteral("cannot flush /out to its disk: Input/output error");
+    EXPECT_EQ(CompletionMessage(summary),
+              kDone + "\n\nThe disk could not confirm that the crops were saved.\n"
+                      "cannot flush /out to its disk: Input/output error");
+    summary.failed = 1;
+    summary.failedSources = {QStringLiteral("/in/a.jpg")};
+    EXPECT_TRUE(CompletionMessage(summary).endsWith(
+        QStringLiteral("Input/output error\n\nCrops that could not be saved: 1\na.jpg")));
+}
+
 TEST(CompletionMessageTest, TallyCountsEachSourceOnceInPlanOrder) {
     BatchPlan plan;
     for (const char* source : {"/x/b.jpg", "/x/a.jpg", "/x/b.jpg", "/x/c.jpg"}) {

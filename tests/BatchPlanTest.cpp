@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -104,6 +105,62 @@ TEST_F(BatchPlanTest, EveryPairIsReportedOnceWhateverTheJobs) {
         EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), static_cast<long>(seen.size()));
         EXPECT_EQ(ok, 10) << jobs;
     }
+}
+
+// A name that appears after planning (another run, a copy) moves its pair on
+// to the next free name; the entry put there is left as it was, and the run
+// reports where each crop went. Names that stay free are the planned ones,
+// whatever the jobs.
+TEST_F(BatchPlanTest, ANameTakenAfterPlanningMovesThePairOnAndIsLeftAlone) {
+    const std::vector<CCropRect> rects = {PixelRectangle(0, 0, 8, 8), PixelRectangle(8, 8, 24, 24)};
+    for (const CropMode mode : {CropMode::kLossless, CropMode::kRecompress}) {
+        QDir(Out()).removeRecursively();
+        QDir(dir_.path()).mkpath("out");
+        CropSettings settings;
+        settings.mode = mode;
+        BatchControl control;
+        control.jobs = 2;
+        control.onPlanned = [&](const BatchPlan& plan) {
+            WriteBytes(plan.pairs[0].output, "copied in meanwhile");
+            QDir().mkdir(plan.pairs[3].output);
+        };
+        std::vector<CropOutcome> outcomes(4);
+        control.onDone = [&](std::size_t i, const CropOutcome& o) { outcomes[i] = o; };
+        const BatchResult result = CropBatch(images_, {0, 1}, rects, Out(), settings, control);
+        EXPECT_TRUE(result.flushError.isEmpty()) << result.flushError.toStdString();
+        ASSERT_EQ(result.plan.pairs.size(), 4U);
+        EXPECT_EQ(ReadBytes(Out() + "/p0-0.JPG"), QByteArray("copied in meanwhile"));
+        EXPECT_TRUE(QFileInfo(Out() + "/p1-1.JPG").isDir());
+        QStringList written;
+        for (const CropOutcome& outcome : outcomes) {
+            EXPECT_TRUE(outcome.ok) << outcome.error.toStdString();
+            written.append(outcome.output.mid(Out().size() + 1));
+            EXPECT_TRUE(DecodeJpeg(ReadBytes(outcome.output)).ok);
+        }
+        EXPECT_EQ(written, (QStringList{"p0-0_0.JPG", "p0-1.JPG", "p1-0.JPG", "p1-1_0.JPG"}));
+        EXPECT_EQ(QDir(Out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+                  6);
+    }
+}
+
+TEST_F(BatchPlanTest, EveryPairIsWrittenUnderItsPlannedNameWhateverTheJobs) {
+    const std::vector<CCropRect> rects = {PixelRectangle(0, 0, 8, 8), PixelRectangle(8, 8, 24, 24),
+                                          PixelRectangle(0, 0, 64, 48)};
+    WriteBytes(Out() + "/p2-1.JPG", "there before");
+    for (const int jobs : {1, 3}) {
+        BatchControl control;
+        control.jobs = jobs;
+        std::vector<QString> outputs(15);
+        control.onDone = [&](std::size_t i, const CropOutcome& o) { outputs[i] = o.output; };
+        const BatchResult result = CropBatch(images_, {0, 1, 2, 3, 4}, rects, Out(), {}, control);
+        ASSERT_EQ(result.plan.pairs.size(), 15U);
+        for (std::size_t i = 0; i < outputs.size(); ++i)
+            EXPECT_EQ(outputs[i], result.plan.pairs[i].output) << jobs;
+    }
+    // The second run numbered its whole set, as a sequential one does.
+    EXPECT_TRUE(QFileInfo::exists(Out() + "/p2-1_0.JPG"));
+    EXPECT_TRUE(QFileInfo::exists(Out() + "/p2-1_1.JPG"));
+    EXPECT_TRUE(QFileInfo::exists(Out() + "/p0-0_2.JPG"));
 }
 
 }  // namespace

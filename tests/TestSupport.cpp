@@ -6,6 +6,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 
 #include <grp.h>
@@ -341,6 +342,22 @@ long PeakRssOfChildKb(const std::function<int()>& body, int* result) {
     if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status)) return -1;
     if (result != nullptr) *result = WEXITSTATUS(status);
     return usage.ru_maxrss;
+}
+
+int RunInChildWithFileSizeLimit(long bytes, const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+        // Without this the kernel ends the process instead of failing the write.
+        std::signal(SIGXFSZ, SIG_IGN);
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(255);
+        _exit(body() & 0x7F);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    const int code = WEXITSTATUS(status);
+    return code == 255 ? -1 : code;
 }
 
 QByteArray ReadBytes(const QString& path) {

@@ -122,6 +122,11 @@ QByteArray MakeExifWithThumbnail(bool bigEndian, int width, int height,
                                  const QByteArray& thumbnail, bool ifd0Size = true,
                                  const QByteArray& trailer = {});
 
+// Runs `body` in a forked child whose files may grow to `bytes` at most
+// (a write past it fails with EFBIG, as on a full disk) and returns its
+// result, or -1 when it died.
+int RunInChildWithFileSizeLimit(long bytes, const std::function<int()>& body);
+
 // Runs `body` in a forked child as user nobody and returns its result (or -1
 // when the child could not drop privileges or died).
 int RunInChildAsNobody(const std::function<int()>& body);
