@@ -10,4 +10,5 @@ $SUDO apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends 
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n \
   libjpeg62-turbo-dev libjpeg-turbo-progs \
   libgtest-dev libgmock-dev libstb-dev \
-  xvfb xauth xdotool x11-utils fonts-ipafont-gothic fonts-liberation2 >/dev/null
+  xvfb xauth xdotool x11-utils fonts-ipafont-gothic fonts-liberation2 \
+  man-db desktop-file-utils appstream >/dev/null
