@@ -13,6 +13,12 @@
 
 #include <cstdio>
 
+// The program folder of an installation for all users, under its prefix;
+// empty when the programs are installed into a folder of their own.
+#ifndef PELMORA_SHARED_PROGRAM_FOLDER
+#define PELMORA_SHARED_PROGRAM_FOLDER ""
+#endif
+
 namespace {
 
 CPelmoraApp* g_instance = nullptr;
@@ -102,7 +108,8 @@ void CPelmoraApp::CreateMainWindow() {
         QString programFolder;
         GetModuleFolder(programFolder);
         environment.dataFolder = DataFileFolder(
-            programFolder, QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+            programFolder, QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation),
+            IsProgramFolderInstalledAs(programFolder, QStringLiteral(PELMORA_SHARED_PROGRAM_FOLDER)));
     }
     mainWindow_ = std::make_unique<CMainFrame>(environment, logoTiming);
     mainWindow_->show();

@@ -25,4 +25,6 @@ struct CliOptions {
 // with a message naming the bad argument.
 bool ParseCommandLine(const QStringList& arguments, CliOptions& options, QString& error);
 
+// The --help text. The manual page, cli/pelmora-crop.1, lists the same
+// options and opens each one's paragraph with the same words (PackagingTest).
 QString UsageText();

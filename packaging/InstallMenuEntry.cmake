@@ -2,7 +2,7 @@
 # installed to (it may differ from the configured one), and, when that
 # prefix lies in the user's home, also puts the entry and the icon where the
 # desktop looks for the user's own programs.
-cmake_path(ABSOLUTE_PATH PELMORA_PROGRAM_DESTINATION BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}"
+cmake_path(ABSOLUTE_PATH PELMORA_PROGRAM_INSTALL_DIR BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}"
   NORMALIZE OUTPUT_VARIABLE PELMORA_INSTALLED_PROGRAM_DIR)
 string(REGEX REPLACE "/$" "" PELMORA_INSTALLED_PROGRAM_DIR "${PELMORA_INSTALLED_PROGRAM_DIR}")
 set(entry "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/share/applications/pelmora.desktop")

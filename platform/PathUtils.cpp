@@ -100,13 +100,22 @@ void MakeUniquePath(QString& path, const PathTakenTest& isTaken) {
     }
 }
 
-QString DataFileFolder(const QString& programFolder, const QString& userDataFolder) {
+QString DataFileFolder(const QString& programFolder, const QString& userDataFolder,
+                       bool sharedByAllUsers) {
     const QFileInfo program(programFolder);
-    if (program.isDir() && program.isWritable())
+    if (!sharedByAllUsers && program.isDir() && program.isWritable())
         return programFolder;
     QDir().mkpath(userDataFolder);
     QString folder = QDir::toNativeSeparators(userDataFolder);
     if (!folder.endsWith(QDir::separator()))
         folder += QDir::separator();
     return folder;
+}
+
+bool IsProgramFolderInstalledAs(const QString& programFolder, const QString& installDir) {
+    const QString tail = QDir::cleanPath(installDir);
+    if (installDir.isEmpty() || tail == QStringLiteral(".") || QDir::isAbsolutePath(tail))
+        return false;
+    const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(programFolder));
+    return folder.endsWith(u'/' + tail);
 }

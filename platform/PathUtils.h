@@ -17,8 +17,16 @@ void GetModuleFolder(QString& folder);
 
 // Where the program keeps IMG.DAT and RECT.DAT: its own folder while the
 // running user may write there, else the user's own data folder for the
-// program (created when missing). Both end with a separator.
-QString DataFileFolder(const QString& programFolder, const QString& userDataFolder);
+// program (created when missing). Both end with a separator. A program
+// folder `sharedByAllUsers` (installed under /usr) is never used, not even
+// by root, who may write there.
+QString DataFileFolder(const QString& programFolder, const QString& userDataFolder,
+                       bool sharedByAllUsers = false);
+
+// True when `programFolder` is `installDir` (relative, such as
+// "lib/pelmora") under some prefix: where an installation for all users puts
+// the programs. An empty `installDir` matches nothing.
+bool IsProgramFolderInstalledAs(const QString& programFolder, const QString& installDir);
 
 // The path in the local 8-bit encoding, zero-terminated (QByteArray owns it).
 QByteArray ToAnsi(const QString& text);

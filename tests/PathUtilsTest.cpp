@@ -139,6 +139,35 @@ TEST(PathUtilsTest, DataFilesMoveToTheUsersFolderOnlyWhenTheProgramFolderIsNotWr
     EXPECT_EQ(asNobody, 0);
 }
 
+// Root may write under /usr, but a package's program folder must not
+// collect data files that removing the package would leave behind.
+TEST(PathUtilsTest, AProgramFolderSharedByAllUsersIsNeverTheDataFolder) {
+    QTemporaryDir dir;
+    const QString program = dir.path() + "/usr/lib/pelmora/";
+    const QString user = dir.path() + "/home/data";
+    QDir().mkpath(program);
+    ASSERT_TRUE(QFileInfo(program).isWritable());
+    EXPECT_EQ(DataFileFolder(program, user, true), user + "/");
+    EXPECT_TRUE(QFileInfo(user).isDir());
+    EXPECT_TRUE(QDir(program).isEmpty());
+}
+
+TEST(PathUtilsTest, TheSharedProgramFolderIsRecognisedUnderAnyPrefix) {
+    const QString dir = QStringLiteral("lib/pelmora");
+    EXPECT_TRUE(IsProgramFolderInstalledAs("/usr/lib/pelmora/", dir));
+    EXPECT_TRUE(IsProgramFolderInstalledAs("/usr/lib/pelmora", dir));
+    EXPECT_TRUE(IsProgramFolderInstalledAs("/opt/x/lib/./pelmora/", dir));
+    EXPECT_TRUE(IsProgramFolderInstalledAs("/home/a/.local/lib/pelmora/", dir));
+    EXPECT_FALSE(IsProgramFolderInstalledAs("/usr/mylib/pelmora/", dir));
+    EXPECT_FALSE(IsProgramFolderInstalledAs("/usr/lib/pelmora/bin/", dir));
+    EXPECT_FALSE(IsProgramFolderInstalledAs("/home/a/Pelmora/", dir));
+    EXPECT_FALSE(IsProgramFolderInstalledAs("/work/build/bin/", dir));
+    // Installed into a folder of its own: nothing is shared.
+    EXPECT_FALSE(IsProgramFolderInstalledAs("/home/a/Pelmora/", QString()));
+    EXPECT_FALSE(IsProgramFolderInstalledAs("/home/a/Pelmora/", QStringLiteral(".")));
+    EXPECT_FALSE(IsProgramFolderInstalledAs("/", QStringLiteral("/")));
+}
+
 TEST(OutputNamesTest, CandidatesCarryTheRectangleSuffixOnlyForSeveralRectangles) {
     const QString source = QStringLiteral("/photos/beach.JPG");
     EXPECT_EQ(FormOutputCandidate("/out", source, 0, 1), QStringLiteral("/out/beach.JPG"));

@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <cstring>
 
 #include <signal.h>
 #include <sys/inotify.h>
@@ -138,13 +139,18 @@ OpenWatch::~OpenWatch() {
 }
 
 bool OpenWatch::Opened() {
-    // The watch is on the file itself: events carry no name.
-    inotify_event events[64];
+    // Events end in a flexible name (empty for a watch on the file itself),
+    // so they are read as bytes, not as an array of events.
+    alignas(inotify_event) char buffer[64 * sizeof(inotify_event)];
     bool opened = false;
     ssize_t bytes = 0;
-    while ((bytes = read(fd_, events, sizeof events)) > 0) {
-        for (ssize_t i = 0; i < bytes / static_cast<ssize_t>(sizeof(inotify_event)); ++i)
-            opened = opened || (events[i].mask & IN_OPEN) != 0;
+    while ((bytes = read(fd_, buffer, sizeof buffer)) > 0) {
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= bytes;) {
+            inotify_event event;
+            std::memcpy(&event, buffer + at, sizeof event);
+            opened = opened || (event.mask & IN_OPEN) != 0;
+            at += static_cast<ssize_t>(sizeof event + event.len);
+        }
     }
     return opened;
 }

@@ -32,7 +32,7 @@ done
 TARGETS=${*:-lossless_crop recompress_crop thumbnail rect_spec rect_file image_list}
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPELMORA_FUZZ=ON -DPELMORA_BUILD_TESTS=OFF >/dev/null
+  -DPELMORA_FUZZ=ON -DPELMORA_BUILD_TESTS=OFF -DPELMORA_WERROR=ON >/dev/null
 if ! cmake --build "$BUILD_DIR" >"$BUILD_DIR/build.log" 2>&1; then
   grep -E "error|FAILED" "$BUILD_DIR/build.log" | head -40 >&2
   echo "fuzz.sh: the fuzz build failed (log: $BUILD_DIR/build.log)" >&2

@@ -11,4 +11,6 @@ $SUDO apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends 
   libjpeg62-turbo-dev libjpeg-turbo-progs \
   libgtest-dev libgmock-dev libstb-dev \
   xvfb xauth xdotool x11-utils fonts-ipafont-gothic fonts-liberation2 \
-  exfat-fuse exfatprogs parallel >/dev/null
+  exfat-fuse exfatprogs parallel \
+  man-db desktop-file-utils appstream >/dev/null
+

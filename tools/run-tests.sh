@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds Pelmora and runs every test.
+# Builds Pelmora with warnings as errors and runs every test.
 #   tools/run-tests.sh              normal build in build/
 #   tools/run-tests.sh --sanitize   AddressSanitizer + UBSan build in build-asan/
 set -e
@@ -13,6 +13,6 @@ if [ "$1" = "--sanitize" ]; then
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   export LSAN_OPTIONS="suppressions=$(pwd)/tools/lsan.supp:print_suppressions=0"
 fi
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $EXTRA >/dev/null
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_WERROR=ON $EXTRA >/dev/null
 cmake --build "$BUILD_DIR"
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j2
