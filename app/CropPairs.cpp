@@ -86,8 +86,7 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
                 {pair.output, static_cast<std::uint32_t>(r.left), static_cast<std::uint32_t>(r.top),
                  static_cast<std::uint32_t>(r.Width()), static_cast<std::uint32_t>(r.Height())});
         }
-        const auto results =
-            LosslessCropMany(source, targets, output, settings.metadata, stop);
+        const auto results = LosslessCropMany(source, targets, output, settings.metadata, stop);
         for (std::size_t i = 0; i < runnable.size(); ++i) {
             outcomes[runnable[i]] = FromLossless(results[i]);
         }

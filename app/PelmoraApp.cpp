@@ -109,7 +109,8 @@ void CPelmoraApp::CreateMainWindow() {
         GetModuleFolder(programFolder);
         environment.dataFolder = DataFileFolder(
             programFolder, QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation),
-            IsProgramFolderInstalledAs(programFolder, QStringLiteral(PELMORA_SHARED_PROGRAM_FOLDER)));
+            IsProgramFolderInstalledAs(programFolder,
+                                       QStringLiteral(PELMORA_SHARED_PROGRAM_FOLDER)));
     }
     mainWindow_ = std::make_unique<CMainFrame>(environment, logoTiming);
     mainWindow_->show();

@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--fit") == 0 && i + 1 < argc) {
-            if (std::sscanf(argv[++i], "%dx%d", &fitWidth, &fitHeight) != 2) return 2;
+            if (std::sscanf(argv[++i], "%dx%d", &fitWidth, &fitHeight) != 2)
+                return 2;
         } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
             repeat = std::atoi(argv[++i]);
         } else {
@@ -40,7 +41,8 @@ int main(int argc, char** argv) {
         int w = fitWidth;
         int h = fitHeight;
         const int ok = fitWidth > 0 ? picture.Load(file, w, h) : picture.Load(file);
-        if (ok == 0) return 1;
+        if (ok == 0)
+            return 1;
         width = picture.GetWidth();
         height = picture.GetHeight();
     }

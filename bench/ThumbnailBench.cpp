@@ -47,14 +47,16 @@ int main(int argc, char** argv) {
             outFolder = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(argv[i], "--jobs") == 0 && i + 1 < argc) {
             jobs = std::atoi(argv[++i]);
-            if (jobs < 1) return Usage();
+            if (jobs < 1)
+                return Usage();
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return Usage();
         } else {
             paths.append(QString::fromLocal8Bit(argv[i]));
         }
     }
-    if (paths.isEmpty()) return Usage();
+    if (paths.isEmpty())
+        return Usage();
 
     int made = 0;
     int failed = 0;
@@ -86,7 +88,8 @@ int main(int argc, char** argv) {
                 ++failed;
             }
         });
-        for (int i = 0; i < collection.Count(); ++i) Save(collection.At(i), outFolder);
+        for (int i = 0; i < collection.Count(); ++i)
+            Save(collection.At(i), outFolder);
     }
     std::printf("%d thumbnails, %d failed\n", made, failed);
     return failed == 0 ? 0 : 1;

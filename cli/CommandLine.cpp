@@ -14,7 +14,7 @@ constexpr int kMaxMemoryMbLimit = 1 << 20;
 // Walks the arguments, handing out option values in both "--opt value" and
 // "--opt=value" forms.
 class ArgumentReader {
-public:
+  public:
     explicit ArgumentReader(const QStringList& arguments) : arguments_(arguments) {}
 
     bool AtEnd() const { return index_ >= arguments_.size(); }
@@ -43,7 +43,7 @@ public:
     }
     bool HasInlineValue() const { return inlineValue_.has_value(); }
 
-private:
+  private:
     const QStringList& arguments_;
     qsizetype index_ = 0;
     std::optional<QString> inlineValue_;
@@ -64,21 +64,22 @@ bool ParseInteger(const QString& option, const QString& text, int low, int high,
     return true;
 }
 
-bool AddRectSpec(const QString& option, const QString& text, CliOptions& options,
-                 QString& error) {
+bool AddRectSpec(const QString& option, const QString& text, CliOptions& options, QString& error) {
     QString reason;
     const std::optional<CCropRect> rect = ParseRectSpec(text, &reason);
     if (!rect) {
-        error = QStringLiteral("%1 \"%2\": %3; a rectangle is L,T,R,B in pixels (right and "
-                               "bottom exclusive), L%,T%,R%,B% in percent or WxH+X+Y")
+        error = QStringLiteral(
+                    "%1 \"%2\": %3; a rectangle is L,T,R,B in pixels (right and "
+                    "bottom exclusive), L%,T%,R%,B% in percent or WxH+X+Y")
                     .arg(option, text, reason);
         return false;
     }
     // An empty or inverted rectangle would fail for every photo: it is a
     // mistake on the command line, not a failure of the crops.
     if (rect->IsInvalid()) {
-        error = QStringLiteral("%1 \"%2\": empty rectangle; the right edge must lie right of "
-                               "the left one and the bottom edge below the top one")
+        error = QStringLiteral(
+                    "%1 \"%2\": empty rectangle; the right edge must lie right of "
+                    "the left one and the bottom edge below the top one")
                     .arg(option, text);
         return false;
     }
@@ -86,8 +87,7 @@ bool AddRectSpec(const QString& option, const QString& text, CliOptions& options
     return true;
 }
 
-bool AddRectFile(const QString& option, const QString& path, CliOptions& options,
-                 QString& error) {
+bool AddRectFile(const QString& option, const QString& path, CliOptions& options, QString& error) {
     std::vector<CCropRect> rects;
     QString reason;
     if (!ReadRectFile(path, rects, &reason)) {
@@ -98,8 +98,7 @@ bool AddRectFile(const QString& option, const QString& path, CliOptions& options
     return true;
 }
 
-bool ParseMode(const QString& option, const QString& text, CliOptions& options,
-               QString& error) {
+bool ParseMode(const QString& option, const QString& text, CliOptions& options, QString& error) {
     if (text == QStringLiteral("lossless")) {
         options.settings.mode = CropMode::kLossless;
         return true;
@@ -122,18 +121,25 @@ bool ParseOption(const QString& option, ArgumentReader& reader, CliOptions& opti
         target = true;
         return true;
     };
-    if (option == u"-h" || option == u"--help") return flag(options.help);
-    if (option == u"--version") return flag(options.version);
-    if (option == u"--quiet") return flag(options.quiet);
-    if (option == u"--verbose") return flag(options.verbose);
-    if (option == u"--exact") return flag(options.settings.exact);
+    if (option == u"-h" || option == u"--help")
+        return flag(options.help);
+    if (option == u"--version")
+        return flag(options.version);
+    if (option == u"--quiet")
+        return flag(options.quiet);
+    if (option == u"--verbose")
+        return flag(options.verbose);
+    if (option == u"--exact")
+        return flag(options.settings.exact);
     if (option == u"--keep-exif-thumbnail") {
         bool keep = false;
-        if (!flag(keep)) return false;
+        if (!flag(keep))
+            return false;
         options.settings.metadata.rebuildExifThumbnail = false;
         return true;
     }
-    if (option == u"--keep-exif") return flag(options.settings.metadata.keepExifOnRecompress);
+    if (option == u"--keep-exif")
+        return flag(options.settings.metadata.keepExifOnRecompress);
 
     QString value;
     if (option == u"-o" || option == u"--output") {
@@ -170,7 +176,8 @@ bool CheckComplete(const CliOptions& options, QString& error) {
     } else if (options.outputFolder.isEmpty()) {
         error = QStringLiteral("no output folder given (--output DIR)");
     } else if (GetPathKind(options.outputFolder) != kPathFolder) {
-        error = QStringLiteral("--output \"%1\" is not an existing folder").arg(options.outputFolder);
+        error =
+            QStringLiteral("--output \"%1\" is not an existing folder").arg(options.outputFolder);
     } else if (options.rects.empty()) {
         error = QStringLiteral("no rectangle given (--rect SPEC or --rects FILE)");
     } else {
@@ -189,12 +196,14 @@ bool ParseCommandLine(const QStringList& arguments, CliOptions& options, QString
         if (!optionsEnded && argument == u"--") {
             optionsEnded = true;
         } else if (!optionsEnded && argument.size() > 1 && argument.startsWith(u'-')) {
-            if (!ParseOption(argument, reader, options, error)) return false;
+            if (!ParseOption(argument, reader, options, error))
+                return false;
         } else {
             options.paths.append(argument);
         }
     }
-    if (options.help || options.version) return true;
+    if (options.help || options.version)
+        return true;
     return CheckComplete(options, error);
 }
 

@@ -13,7 +13,7 @@ struct CliOptions {
     QString outputFolder;
     std::vector<CCropRect> rects;
     CropSettings settings;
-    int jobs = 0;  // 0: one per core
+    int jobs = 0;         // 0: one per core
     int maxMemoryMb = 0;  // 0: the engine's default ceiling
     bool quiet = false;
     bool verbose = false;

@@ -96,7 +96,8 @@ std::vector<BatchImage> ReadImages(const QStringList& files, CropMode mode) {
                 continue;
             }
         }
-        if (!info.ok) image.unreadable = QStringLiteral("not a readable JPEG: %1").arg(info.error);
+        if (!info.ok)
+            image.unreadable = QStringLiteral("not a readable JPEG: %1").arg(info.error);
         images.push_back(std::move(image));
     }
     return images;
@@ -117,7 +118,7 @@ QString RegionText(const PixelRect& r) {
 }
 
 class ProgressBar {
-public:
+  public:
     ProgressBar(std::FILE* stream, std::size_t total, bool enabled)
         : stream_(stream), total_(total), enabled_(enabled && total > 0) {}
     ~ProgressBar() { Clear(); }
@@ -125,7 +126,8 @@ public:
     ProgressBar& operator=(const ProgressBar&) = delete;
 
     void Show(std::size_t done) {
-        if (!enabled_) return;
+        if (!enabled_)
+            return;
         constexpr std::size_t kWidth = 40;
         const std::size_t filled = done * kWidth / total_;
         std::fprintf(stream_, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
@@ -135,13 +137,14 @@ public:
     }
     // Wipes the bar so that a message can take its line.
     void Clear() {
-        if (!shown_) return;
+        if (!shown_)
+            return;
         std::fprintf(stream_, "\r%*s\r", 60, "");
         std::fflush(stream_);
         shown_ = false;
     }
 
-private:
+  private:
     std::FILE* stream_;
     std::size_t total_;
     bool enabled_;
@@ -185,7 +188,8 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
     QSet<QString> warned;
     control.onDone = [&](std::size_t index, const CropOutcome& outcome) {
         const CropPair& pair = (*pairs)[index];
-        if (outcome.notDone) return;
+        if (outcome.notDone)
+            return;
         progress->Clear();
         if (outcome.warnings > 0 && !warned.contains(pair.source)) {
             warned.insert(pair.source);
@@ -219,13 +223,15 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
                           .arg(written)
                           .arg(failed)
                           .arg(inputs.skipped.size());
-    if (!inputs.skipped.isEmpty()) summary += QStringLiteral(" (%1)").arg(kSkippedReason);
+    if (!inputs.skipped.isEmpty())
+        summary += QStringLiteral(" (%1)").arg(kSkippedReason);
     if (stop.load()) {
         const auto unattempted = static_cast<int>(result.plan.pairs.size()) - written - failed;
         summary += QStringLiteral(", %1 not done").arg(unattempted);
     }
     Print(out, summary);
-    if (stop.load()) return kExitInterrupted;
+    if (stop.load())
+        return kExitInterrupted;
     const bool allSaved = failed == 0 && result.flushError.isEmpty();
     return allSaved && !inputs.searchFailed ? kExitAllWritten : kExitSomeFailed;
 }

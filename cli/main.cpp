@@ -20,7 +20,8 @@ extern "C" void RequestStop(int) {
 
 int main(int argc, char** argv) {
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
 
     CliOptions options;
     QString error;

@@ -10,8 +10,8 @@ namespace {
 constexpr int kDrawMax = 32767;
 
 int DefaultDraw() {
-    static std::minstd_rand generator(static_cast<unsigned>(
-        std::chrono::steady_clock::now().time_since_epoch().count()));
+    static std::minstd_rand generator(
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
     return static_cast<int>(generator() % (kDrawMax + 1));
 }
 
@@ -22,16 +22,20 @@ CCropRect::DrawSource& CurrentDrawSource() {
 
 // Truncation that saturates instead of overflowing on absurd coordinates.
 int TruncToInt(double value) {
-    if (std::isnan(value)) return 0;
+    if (std::isnan(value))
+        return 0;
     const double clamped = std::clamp(std::trunc(value), -2147483648.0, 2147483647.0);
     return static_cast<int>(clamped);
 }
 
 // Rounding of this program: add 0.5 and truncate toward zero.
-int RoundHalfUp(double value) { return TruncToInt(value + 0.5); }
+int RoundHalfUp(double value) {
+    return TruncToInt(value + 0.5);
+}
 
 std::int64_t Hundredths(double value) {
-    if (std::isnan(value)) return 0;
+    if (std::isnan(value))
+        return 0;
     const double scaled = std::clamp(std::trunc(100.0 * value + 0.5), -9.0e18, 9.0e18);
     return static_cast<std::int64_t>(scaled);
 }
@@ -45,7 +49,8 @@ double WholeIfNear(double value) {
 
 std::int64_t CCropRect::ColorFromDraw(int draw) {
     const int a = draw * 255 / kDrawMax;
-    if (std::abs(a - 128) < 64) return -1;
+    if (std::abs(a - 128) < 64)
+        return -1;
     const int b = 255 - a;
     switch (a % 3) {
         case 0:
@@ -63,7 +68,8 @@ void CCropRect::SetDrawSource(DrawSource source) {
 
 CCropRect::CCropRect() {
     std::int64_t picked = -1;
-    while (picked < 0) picked = ColorFromDraw(CurrentDrawSource()() & kDrawMax);
+    while (picked < 0)
+        picked = ColorFromDraw(CurrentDrawSource()() & kDrawMax);
     color = static_cast<ColorRef>(picked);
 }
 

@@ -24,7 +24,7 @@ double WholeIfNear(double value);
 // One crop rectangle, in image pixels or in percent of the image's width
 // (left, right) and height (top, bottom).
 class CCropRect {
-public:
+  public:
     // Pixel rectangle (0, 0)-(0, 0) with a random, strongly saturated colour.
     CCropRect();
 

@@ -11,7 +11,6 @@ namespace {
 
 constexpr int kSwatchRole = Qt::UserRole + 1;
 
-
 class RectRowDelegate : public QAbstractItemDelegate {
   public:
     using QAbstractItemDelegate::QAbstractItemDelegate;

@@ -39,8 +39,8 @@ CQualityDlg::CQualityDlg(int templateId, int& setting, QWidget* parent)
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    readout_ = AddLabel(this, QString::number(quality_), Qt::AlignHCenter,
-                        DialogGeometry(91, 8, 46, 8));
+    readout_ =
+        AddLabel(this, QString::number(quality_), Qt::AlignHCenter, DialogGeometry(91, 8, 46, 8));
     readout_->setObjectName(QString::fromLatin1(kQualityReadoutName));
     AddLabel(this, QString::number(kMinQuality), Qt::AlignRight, DialogGeometry(10, 22, 10, 8));
     AddLabel(this, QString::number(kMaxQuality), Qt::AlignLeft, DialogGeometry(204, 22, 14, 8));

@@ -10,7 +10,7 @@ class QLabel;
 class QSlider;
 
 class CQualityDlg : public QDialog {
-public:
+  public:
     // Edits `setting`, the program's JPEG quality held by its application
     // object: OK stores the value shown, Cancel leaves it untouched. The
     // setting must outlive the dialog.
@@ -33,7 +33,7 @@ public:
     static constexpr int kWidthUnits = 229;
     static constexpr int kHeightUnits = 62;
 
-private:
+  private:
     // The thumb stands at `value`.
     void TakeThumb(int value);
 

@@ -71,12 +71,14 @@ bool ReadRectFile(const QString& path, std::vector<CCropRect>& rects, QString* e
     rects.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (error != nullptr) *error = file.errorString();
+        if (error != nullptr)
+            *error = file.errorString();
         return false;
     }
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        if (error != nullptr) *error = file.errorString();
+        if (error != nullptr)
+            *error = file.errorString();
         return false;
     }
     rects = ParseRectRecords(data);

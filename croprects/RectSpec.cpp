@@ -8,7 +8,8 @@
 namespace {
 
 std::optional<CCropRect> Fail(QString* error, const QString& reason) {
-    if (error != nullptr) *error = reason;
+    if (error != nullptr)
+        *error = reason;
     return std::nullopt;
 }
 
@@ -16,19 +17,22 @@ std::optional<double> ParseNumber(QString text) {
     text = text.trimmed();
     bool ok = false;
     const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
 std::optional<CCropRect> ParseGeometry(const QString& spec, QString* error) {
     static const QRegularExpression form(QStringLiteral(R"(^(\d+)[xX](\d+)\+(\d+)\+(\d+)$)"));
     const QRegularExpressionMatch match = form.match(spec);
-    if (!match.hasMatch()) return Fail(error, QStringLiteral("expected WxH+X+Y"));
+    if (!match.hasMatch())
+        return Fail(error, QStringLiteral("expected WxH+X+Y"));
     double values[4] = {};
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         values[i] = static_cast<double>(match.captured(i + 1).toUInt(&ok));
-        if (!ok) return Fail(error, QStringLiteral("number out of range"));
+        if (!ok)
+            return Fail(error, QStringLiteral("number out of range"));
     }
     CCropRect rect;
     rect.isPixel = 1;
@@ -43,11 +47,14 @@ std::optional<CCropRect> ParseGeometry(const QString& spec, QString* error) {
 
 std::optional<CCropRect> ParseRectSpec(const QString& spec, QString* error) {
     const QString text = spec.trimmed();
-    if (text.isEmpty()) return Fail(error, QStringLiteral("empty rectangle"));
-    if (!text.contains(u',')) return ParseGeometry(text, error);
+    if (text.isEmpty())
+        return Fail(error, QStringLiteral("empty rectangle"));
+    if (!text.contains(u','))
+        return ParseGeometry(text, error);
 
     const QStringList parts = text.split(u',');
-    if (parts.size() != 4) return Fail(error, QStringLiteral("expected four numbers L,T,R,B"));
+    if (parts.size() != 4)
+        return Fail(error, QStringLiteral("expected four numbers L,T,R,B"));
     int percentCount = 0;
     double values[4] = {};
     for (int i = 0; i < 4; ++i) {
@@ -57,7 +64,8 @@ std::optional<CCropRect> ParseRectSpec(const QString& spec, QString* error) {
             part.chop(1);
         }
         const std::optional<double> value = ParseNumber(part);
-        if (!value) return Fail(error, QStringLiteral("\"%1\" is not a number").arg(parts[i]));
+        if (!value)
+            return Fail(error, QStringLiteral("\"%1\" is not a number").arg(parts[i]));
         values[i] = *value;
     }
     if (percentCount != 0 && percentCount != 4) {

@@ -44,14 +44,16 @@ void ReduceBlockTo(const JCOEF* block, const UINT16* quant, const float* basis, 
     for (int v = 0; v < kScale; ++v) {
         for (int x = 0; x < kScale; ++x) {
             float sum = 0.0F;
-            for (int u = 0; u < kScale; ++u) sum += basis[x * kScale + u] * coefficients[v][u];
+            for (int u = 0; u < kScale; ++u)
+                sum += basis[x * kScale + u] * coefficients[v][u];
             rows[v][x] = sum;
         }
     }
     for (int y = 0; y < kScale; ++y) {
         for (int x = 0; x < kScale; ++x) {
             float sum = 0.0F;
-            for (int v = 0; v < kScale; ++v) sum += basis[y * kScale + v] * rows[v][x];
+            for (int v = 0; v < kScale; ++v)
+                sum += basis[y * kScale + v] * rows[v][x];
             out[y * outStride + x] = sum + 128.0F;
         }
     }
@@ -76,16 +78,15 @@ void ReduceBlock(const JCOEF* block, const UINT16* quant, int scale,
 }
 
 Plane ComponentPlane(j_decompress_ptr source, jvirt_barray_ptr array, int ci,
-                     const TransformOptions& options, int scale,
-                     const std::vector<float>& basis) {
+                     const TransformOptions& options, int scale, const std::vector<float>& basis) {
     const jpeg_component_info& component = source->comp_info[ci];
     const bool single = options.componentCount == 1;
     const int hSamp = single ? 1 : component.h_samp_factor;
     const int vSamp = single ? 1 : component.v_samp_factor;
-    const auto blocksWide = static_cast<int>(jdiv_round_up(
-        static_cast<long>(options.outputWidth) * hSamp, options.ImcuWidth()));
-    const auto blocksHigh = static_cast<int>(jdiv_round_up(
-        static_cast<long>(options.outputHeight) * vSamp, options.ImcuHeight()));
+    const auto blocksWide = static_cast<int>(
+        jdiv_round_up(static_cast<long>(options.outputWidth) * hSamp, options.ImcuWidth()));
+    const auto blocksHigh = static_cast<int>(
+        jdiv_round_up(static_cast<long>(options.outputHeight) * vSamp, options.ImcuHeight()));
     const JDIMENSION firstColumn = options.xCropOffset * static_cast<JDIMENSION>(hSamp);
     const JDIMENSION firstRow = options.yCropOffset * static_cast<JDIMENSION>(vSamp);
     Plane plane;
@@ -93,7 +94,8 @@ Plane ComponentPlane(j_decompress_ptr source, jvirt_barray_ptr array, int ci,
     plane.height = blocksHigh * scale;
     plane.samples.assign(static_cast<std::size_t>(plane.width) * plane.height, 128.0F);
     const JQUANT_TBL* table = component.quant_table;
-    if (table == nullptr) return plane;
+    if (table == nullptr)
+        return plane;
     auto* common = reinterpret_cast<j_common_ptr>(source);
     for (int row = 0; row < blocksHigh; ++row) {
         JBLOCKARRAY line = (*source->mem->access_virt_barray)(
@@ -108,7 +110,9 @@ Plane ComponentPlane(j_decompress_ptr source, jvirt_barray_ptr array, int ci,
     return plane;
 }
 
-uchar Clamp(float value) { return static_cast<uchar>(std::clamp(value + 0.5F, 0.0F, 255.0F)); }
+uchar Clamp(float value) {
+    return static_cast<uchar>(std::clamp(value + 0.5F, 0.0F, 255.0F));
+}
 
 }  // namespace
 
@@ -118,10 +122,12 @@ RgbPicture PictureFromCoefficients(j_decompress_ptr source, jvirt_barray_ptr* ar
     const int components = source->num_components;
     const bool supported = (space == JCS_GRAYSCALE && components == 1) ||
                            ((space == JCS_YCbCr || space == JCS_RGB) && components == 3);
-    if (!supported) return {};
+    if (!supported)
+        return {};
     const int longest = static_cast<int>(std::max(options.outputWidth, options.outputHeight));
     int scale = 1;
-    while (scale < DCTSIZE && longest * scale / DCTSIZE < minLongestSide) scale *= 2;
+    while (scale < DCTSIZE && longest * scale / DCTSIZE < minLongestSide)
+        scale *= 2;
     const std::vector<float> basis = Basis(scale);
     std::vector<Plane> planes;
     for (int ci = 0; ci < components; ++ci) {
@@ -161,10 +167,12 @@ RgbPicture PictureFromCoefficients(j_decompress_ptr source, jvirt_barray_ptr* ar
             column[ci] = columns[c].data();
         }
         if (components == 1) {
-            for (int x = 0; x < width; ++x, out += 3) out[0] = out[1] = out[2] = Clamp(line[0][column[0][x]]);
+            for (int x = 0; x < width; ++x, out += 3)
+                out[0] = out[1] = out[2] = Clamp(line[0][column[0][x]]);
         } else if (space == JCS_RGB) {
             for (int x = 0; x < width; ++x, out += 3) {
-                for (int c = 0; c < 3; ++c) out[c] = Clamp(line[c][column[c][x]]);
+                for (int c = 0; c < 3; ++c)
+                    out[c] = Clamp(line[c][column[c][x]]);
             }
         } else {
             for (int x = 0; x < width; ++x, out += 3) {

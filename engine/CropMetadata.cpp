@@ -43,7 +43,8 @@ QByteArray EditExifTiff(QByteArray tiff, quint32 width, quint32 height, bool reb
                          static_cast<unsigned int>(tiff.size()), width, height);
     RewriteIfd0Dimensions(tiff, width, height);
     ExifThumbnailPlace place;
-    if (!rebuildThumbnail || !FindExifThumbnail(tiff, place)) return tiff;
+    if (!rebuildThumbnail || !FindExifThumbnail(tiff, place))
+        return tiff;
     const QSize old = JpegStreamSize(tiff.mid(place.offset, place.length));
     const int side = old.isValid() && !old.isEmpty() ? std::max(old.width(), old.height())
                                                      : kDefaultExifThumbnailSide;
@@ -73,9 +74,8 @@ void LosslessMarkerEdit::Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays
             exifDone = true;
             const QByteArray tiff = EditExifTiff(
                 MarkerBytes(marker).mid(6), options.outputWidth, options.outputHeight,
-                metadata.rebuildExifThumbnail, [&](int side) {
-                    return PictureFromCoefficients(source, arrays, options, side);
-                });
+                metadata.rebuildExifThumbnail,
+                [&](int side) { return PictureFromCoefficients(source, arrays, options, side); });
             Replace(marker, kExifPrefix + tiff);
         } else if (!xmpDone && IsXmpMarker(marker)) {
             xmpDone = true;
@@ -83,7 +83,8 @@ void LosslessMarkerEdit::Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays
             QByteArray packet = MarkerBytes(marker).mid(head);
             const XmpEdit edit =
                 RewriteXmpDimensions(packet, options.outputWidth, options.outputHeight);
-            if (edit == XmpEdit::kUpdated) Replace(marker, MarkerBytes(marker).left(head) + packet);
+            if (edit == XmpEdit::kUpdated)
+                Replace(marker, MarkerBytes(marker).left(head) + packet);
             if (edit == XmpEdit::kNoRoom) {
                 notes_.append(QStringLiteral(
                     "XMP dimensions left unchanged: the packet has no room for the new numbers"));

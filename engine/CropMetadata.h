@@ -14,8 +14,8 @@
 #include <vector>
 
 struct CropMetadataOptions {
-    bool rebuildExifThumbnail = true;  // false: the Exif block's thumbnail is copied as it is
-    bool keepExifOnRecompress = false; // re-compressed crops carry no Exif unless asked
+    bool rebuildExifThumbnail = true;   // false: the Exif block's thumbnail is copied as it is
+    bool keepExifOnRecompress = false;  // re-compressed crops carry no Exif unless asked
 };
 
 // The longest side of a rebuilt thumbnail when the old one's is unknown.
@@ -37,13 +37,13 @@ QByteArray EditExifTiff(QByteArray tiff, quint32 width, quint32 height, bool reb
 // AdjustParameters, before ExecuteMarkerCopy); Restore puts the originals
 // back so the next crop from the same source starts clean.
 class LosslessMarkerEdit {
-public:
+  public:
     void Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays, const TransformOptions& options,
                const CropMetadataOptions& metadata);
     void Restore();
     const QStringList& Notes() const { return notes_; }
 
-private:
+  private:
     struct Swap {
         jpeg_marker_struct* marker;
         JOCTET* data;

@@ -29,7 +29,8 @@ void DrawFrame(QPainter& painter, const PixelRect& rect, int thickness, ColorRef
     const QRect strips[] = {QRect(l, t, r - l - k, k), QRect(l, t + k, k, b - t - 2 * k),
                             QRect(l, b - k, r - l, k), QRect(r - k, t, k, b - t - k)};
     for (const QRect& strip : strips) {
-        if (strip.width() > 0 && strip.height() > 0) painter.fillRect(strip, Qt::black);
+        if (strip.width() > 0 && strip.height() > 0)
+            painter.fillRect(strip, Qt::black);
     }
     painter.setCompositionMode(previous);
 }
@@ -37,10 +38,13 @@ void DrawFrame(QPainter& painter, const PixelRect& rect, int thickness, ColorRef
 int CreateMemoryCanvas(std::unique_ptr<QImage>& canvas, int width, int height,
                        ColorRef background) {
     canvas.reset();
-    if (width <= 0 || height <= 0) return 0;
+    if (width <= 0 || height <= 0)
+        return 0;
     auto image = std::make_unique<QImage>(width, height, QImage::Format_RGB32);
-    if (image->isNull()) return 0;
-    if (background != kNoColor) image->fill(ToQColor(background));
+    if (image->isNull())
+        return 0;
+    if (background != kNoColor)
+        image->fill(ToQColor(background));
     canvas = std::move(image);
     return 1;
 }

@@ -29,5 +29,4 @@ void InvertDottedOutline(QImage& image);
 
 // An off-screen canvas of the given size filled with `background` (left as
 // allocated for kNoColor). Returns 1 with `canvas` set, or 0 with it empty.
-int CreateMemoryCanvas(std::unique_ptr<QImage>& canvas, int width, int height,
-                       ColorRef background);
+int CreateMemoryCanvas(std::unique_ptr<QImage>& canvas, int width, int height, ColorRef background);

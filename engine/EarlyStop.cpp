@@ -21,10 +21,12 @@ boolean FillOrEnd(j_decompress_ptr info) {
 }  // namespace
 
 void InstallEarlyStop(j_decompress_ptr info, EarlyStop& state, JDIMENSION bottom) {
-    if (info->progressive_mode || info->comps_in_scan != info->num_components) return;
+    if (info->progressive_mode || info->comps_in_scan != info->num_components)
+        return;
     const auto rowHeight = static_cast<JDIMENSION>(DCTSIZE * info->max_v_samp_factor);
     const JDIMENSION needed = (bottom + rowHeight - 1) / rowHeight;
-    if (rowHeight == 0 || needed >= info->total_iMCU_rows) return;
+    if (rowHeight == 0 || needed >= info->total_iMCU_rows)
+        return;
     state.stopAtRow = needed;
     state.innerFill = info->src->fill_input_buffer;
     info->client_data = &state;
@@ -32,7 +34,9 @@ void InstallEarlyStop(j_decompress_ptr info, EarlyStop& state, JDIMENSION bottom
 }
 
 void SettleEarlyStop(const EarlyStop& state, CropErrorManager& errors) {
-    if (!state.ended) return;
-    if (state.warningsBefore == 0) errors.firstWarning[0] = '\0';
+    if (!state.ended)
+        return;
+    if (state.warningsBefore == 0)
+        errors.firstWarning[0] = '\0';
     errors.pub.num_warnings = state.warningsBefore;
 }

@@ -20,9 +20,10 @@ constexpr int kEntrySize = 12;
 
 // Bounds-checked TIFF integers in the structure's byte order.
 class Tiff {
-public:
+  public:
     explicit Tiff(QByteArray& data) : data_(data) {
-        if (data.size() < 8) return;
+        if (data.size() < 8)
+            return;
         if (data.startsWith("II")) {
             bigEndian_ = false;
         } else if (data.startsWith("MM")) {
@@ -39,7 +40,8 @@ public:
         return offset >= 0 && length >= 0 && offset <= Size() - length;
     }
     quint32 Get16(qsizetype at) const {
-        if (at < 0 || at > data_.size() - 2) return 0;  // callers check; this keeps reads safe
+        if (at < 0 || at > data_.size() - 2)
+            return 0;  // callers check; this keeps reads safe
         const auto a = static_cast<quint8>(data_.constData()[at]);
         const auto b = static_cast<quint8>(data_.constData()[at + 1]);
         return bigEndian_ ? (a << 8) | b : (b << 8) | a;
@@ -50,7 +52,8 @@ public:
         return bigEndian_ ? (first << 16) | second : (second << 16) | first;
     }
     void Put16(qsizetype at, quint32 value) {
-        if (at < 0 || at > data_.size() - 2) return;
+        if (at < 0 || at > data_.size() - 2)
+            return;
         const auto high = static_cast<char>((value >> 8) & 0xFF);
         const auto low = static_cast<char>(value & 0xFF);
         data_[at] = bigEndian_ ? high : low;
@@ -63,7 +66,8 @@ public:
 
     // An IFD's entry count, or -1 when the IFD does not fit.
     int EntryCount(qsizetype ifd) const {
-        if (!Fits(ifd, 2)) return -1;
+        if (!Fits(ifd, 2))
+            return -1;
         const int count = static_cast<int>(Get16(ifd));
         return Fits(ifd + 2, static_cast<qsizetype>(count) * kEntrySize + 4) ? count : -1;
     }
@@ -71,7 +75,8 @@ public:
         const int count = EntryCount(ifd);
         for (int i = 0; i < count; ++i) {
             const qsizetype entry = ifd + 2 + static_cast<qsizetype>(i) * kEntrySize;
-            if (Get16(entry) == tag) return entry;
+            if (Get16(entry) == tag)
+                return entry;
         }
         return -1;
     }
@@ -81,10 +86,13 @@ public:
     }
     // The single numeric value of an entry (SHORT or LONG, count 1), or -1.
     qint64 Value(qsizetype entry) const {
-        if (Get32(entry + 4) != 1) return -1;
+        if (Get32(entry + 4) != 1)
+            return -1;
         const quint32 type = Get16(entry + 2);
-        if (type == kTypeShort) return Get16(entry + 8);
-        if (type == kTypeLong) return Get32(entry + 8);
+        if (type == kTypeShort)
+            return Get16(entry + 8);
+        if (type == kTypeLong)
+            return Get32(entry + 8);
         return -1;
     }
     void SetValue(qsizetype entry, quint32 value) {
@@ -98,7 +106,7 @@ public:
         }
     }
 
-private:
+  private:
     QByteArray& data_;
     bool bigEndian_ = false;
     bool valid_ = false;
@@ -109,18 +117,23 @@ private:
 bool FindExifThumbnail(const QByteArray& tiff, ExifThumbnailPlace& place) {
     QByteArray shared = tiff;  // only read below: stays shared, never copied
     const Tiff t(shared);
-    if (!t.Valid()) return false;
+    if (!t.Valid())
+        return false;
     const qsizetype ifd0 = t.Get32(4);
     const qsizetype link = t.NextIfdField(ifd0);
-    if (link < 0) return false;
+    if (link < 0)
+        return false;
     const qsizetype ifd1 = t.Get32(link);
-    if (ifd1 == 0 || ifd1 == ifd0 || t.EntryCount(ifd1) < 0) return false;
+    if (ifd1 == 0 || ifd1 == ifd0 || t.EntryCount(ifd1) < 0)
+        return false;
     const qsizetype offsetEntry = t.FindEntry(ifd1, kTagThumbnailOffset);
     const qsizetype lengthEntry = t.FindEntry(ifd1, kTagThumbnailLength);
-    if (offsetEntry < 0 || lengthEntry < 0) return false;
+    if (offsetEntry < 0 || lengthEntry < 0)
+        return false;
     const qint64 offset = t.Value(offsetEntry);
     const qint64 length = t.Value(lengthEntry);
-    if (offset < 8 || length <= 0 || !t.Fits(offset, length)) return false;
+    if (offset < 8 || length <= 0 || !t.Fits(offset, length))
+        return false;
     place = {static_cast<qsizetype>(offset), static_cast<qsizetype>(length), offsetEntry,
              lengthEntry, link};
     return true;
@@ -128,22 +141,27 @@ bool FindExifThumbnail(const QByteArray& tiff, ExifThumbnailPlace& place) {
 
 bool RewriteIfd0Dimensions(QByteArray& tiff, quint32 width, quint32 height) {
     Tiff t(tiff);
-    if (!t.Valid()) return false;
+    if (!t.Valid())
+        return false;
     const qsizetype ifd0 = t.Get32(4);
-    if (t.EntryCount(ifd0) < 0) return false;
+    if (t.EntryCount(ifd0) < 0)
+        return false;
     for (const auto& [tag, value] : {std::pair{kTagImageWidth, width}, {kTagImageLength, height}}) {
         const qsizetype entry = t.FindEntry(ifd0, tag);
-        if (entry >= 0 && t.Value(entry) >= 0) t.SetValue(entry, value);
+        if (entry >= 0 && t.Value(entry) >= 0)
+            t.SetValue(entry, value);
     }
     return true;
 }
 
 bool ReplaceExifThumbnail(QByteArray& tiff, const QByteArray& thumbnail, qsizetype maxSize) {
     ExifThumbnailPlace place;
-    if (!FindExifThumbnail(tiff, place)) return false;
+    if (!FindExifThumbnail(tiff, place))
+        return false;
     QByteArray edited = tiff;
     std::memset(edited.data() + place.offset, 0, static_cast<std::size_t>(place.length));
-    if (place.offset + place.length == edited.size()) edited.truncate(place.offset);
+    if (place.offset + place.length == edited.size())
+        edited.truncate(place.offset);
     Tiff t(edited);
     const qsizetype newOffset = edited.size();
     if (thumbnail.isEmpty() || newOffset + thumbnail.size() > maxSize ||
@@ -161,15 +179,18 @@ bool ReplaceExifThumbnail(QByteArray& tiff, const QByteArray& thumbnail, qsizety
 QSize JpegStreamSize(const QByteArray& jpeg) {
     const auto* d = reinterpret_cast<const quint8*>(jpeg.constData());
     qsizetype pos = 2;
-    if (jpeg.size() < 4 || d[0] != 0xFF || d[1] != 0xD8) return {};
+    if (jpeg.size() < 4 || d[0] != 0xFF || d[1] != 0xD8)
+        return {};
     while (pos + 4 <= jpeg.size() && d[pos] == 0xFF) {
         const int code = d[pos + 1];
         const int length = (d[pos + 2] << 8) | d[pos + 3];
-        const bool frame = code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
+        const bool frame =
+            code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
         if (frame && length >= 7 && pos + 9 <= jpeg.size()) {
             return QSize((d[pos + 7] << 8) | d[pos + 8], (d[pos + 5] << 8) | d[pos + 6]);
         }
-        if (code == 0xDA || length < 2) break;
+        if (code == 0xDA || length < 2)
+            break;
         pos += 2 + length;
     }
     return {};

@@ -15,7 +15,8 @@ namespace {
 QImage ReadWithQt(QImageReader& reader, QString* error) {
     reader.setAutoTransform(false);
     QImage picture = reader.read();
-    if (picture.isNull() && error != nullptr) *error = reader.errorString();
+    if (picture.isNull() && error != nullptr)
+        *error = reader.errorString();
     return picture;
 }
 
@@ -25,7 +26,8 @@ QImage DecodePicture(const QString& path, int boxWidth, int boxHeight, int& full
                      int& fullHeight, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (error != nullptr) *error = file.errorString();
+        if (error != nullptr)
+            *error = file.errorString();
         return {};
     }
     if (LooksLikeJpeg(file.peek(3))) {
@@ -72,7 +74,8 @@ RgbPicture ToRgbPicture(const QImage& image) {
 }
 
 int CImg::TakePicture(QImage picture) {
-    if (picture.isNull()) return 0;
+    if (picture.isNull())
+        return 0;
     image_ = std::move(picture);
     return ToTrueColor();
 }
@@ -81,15 +84,18 @@ int CImg::Load(const QString& path, int& fitWidth, int& fitHeight) {
     int fullWidth = 0;
     int fullHeight = 0;
     const bool fitting = fitWidth != 0 && fitHeight != 0;
-    QImage picture = DecodePicture(path, fitting ? fitWidth : 0, fitting ? fitHeight : 0,
-                                   fullWidth, fullHeight, &error_);
-    if (picture.isNull()) return 0;
-    if (!TakePicture(std::move(picture))) return 0;
+    QImage picture = DecodePicture(path, fitting ? fitWidth : 0, fitting ? fitHeight : 0, fullWidth,
+                                   fullHeight, &error_);
+    if (picture.isNull())
+        return 0;
+    if (!TakePicture(std::move(picture)))
+        return 0;
     if (fitting) {
         int w = fullWidth;
         int h = fullHeight;
         FitSize(w, h, fitWidth, fitHeight);
-        if (w != GetWidth() || h != GetHeight()) ScaleTo(w, h);
+        if (w != GetWidth() || h != GetHeight())
+            ScaleTo(w, h);
     }
     fitWidth = fullWidth;
     fitHeight = fullHeight;
@@ -111,7 +117,8 @@ int CImg::LoadFromResource(const QString& resourcePath) {
 }
 
 int CImg::LoadFromMemory(qsizetype byteCount, const void* bytes) {
-    if (bytes == nullptr || byteCount <= 0) return 0;
+    if (bytes == nullptr || byteCount <= 0)
+        return 0;
     const QByteArray data = QByteArray::fromRawData(static_cast<const char*>(bytes), byteCount);
     if (LooksLikeJpeg(data)) {
         DecodedJpeg decoded = DecodeJpegMemory(data);
@@ -126,25 +133,31 @@ int CImg::LoadFromMemory(qsizetype byteCount, const void* bytes) {
 }
 
 int CImg::ToTrueColor() {
-    if (image_.isNull()) return 0;
-    if (image_.format() == QImage::Format_RGB888) return 1;
+    if (image_.isNull())
+        return 0;
+    if (image_.format() == QImage::Format_RGB888)
+        return 1;
     QImage converted;
     if (image_.hasAlphaChannel()) {
         // Blend over black, the background of a fresh 24-bit picture.
         converted = QImage(image_.size(), QImage::Format_RGB888);
-        if (converted.isNull()) return 0;
+        if (converted.isNull())
+            return 0;
         converted.fill(Qt::black);
         QPainter painter(&converted);
         painter.drawImage(0, 0, image_);
     } else {
         converted = image_.convertToFormat(QImage::Format_RGB888);
     }
-    if (converted.isNull()) return 0;
+    if (converted.isNull())
+        return 0;
     image_ = std::move(converted);
     return 1;
 }
 
-int CImg::ToDibSection() { return image_.isNull() ? 1 : ToTrueColor(); }
+int CImg::ToDibSection() {
+    return image_.isNull() ? 1 : ToTrueColor();
+}
 
 std::unique_ptr<CImg> CImg::Crop(const PixelRect& rect) const {
     if (image_.isNull() || rect.IsEmpty() || rect.left < 0 || rect.top < 0 ||
@@ -152,15 +165,18 @@ std::unique_ptr<CImg> CImg::Crop(const PixelRect& rect) const {
         return nullptr;
     }
     QImage part = image_.copy(rect.left, rect.top, rect.Width(), rect.Height());
-    if (part.isNull()) return nullptr;
+    if (part.isNull())
+        return nullptr;
     auto cropped = std::make_unique<CImg>(std::move(part));
-    if (!cropped->ToTrueColor()) return nullptr;
+    if (!cropped->ToTrueColor())
+        return nullptr;
     return cropped;
 }
 
 int CImg::ScaleTo(int width, int height) {
     QImage scaled = ResampleCubic(image_, width, height);
-    if (scaled.isNull()) return 0;
+    if (scaled.isNull())
+        return 0;
     image_ = std::move(scaled);
     return 1;
 }
@@ -172,10 +188,11 @@ void CImg::DrawScaled(QPainter& painter, const QRect& target) const {
 
 void CImg::DrawPart(QPainter& painter, int x, int y, int width, int height, int sourceLeft,
                     int sourceTop, int sourceRight, int sourceBottom) const {
-    const QRect source = QRect(sourceLeft, sourceTop, sourceRight - sourceLeft,
-                               sourceBottom - sourceTop)
-                             .intersected(image_.rect());
-    if (source.isEmpty() || width <= 0 || height <= 0) return;
+    const QRect source =
+        QRect(sourceLeft, sourceTop, sourceRight - sourceLeft, sourceBottom - sourceTop)
+            .intersected(image_.rect());
+    if (source.isEmpty() || width <= 0 || height <= 0)
+        return;
     const QImage part = image_.copy(source);
     if (part.width() == width && part.height() == height) {
         painter.drawImage(x, y, part);

@@ -15,7 +15,7 @@ class QRect;
 // The program's image object: thumbnails, previews, button faces, the logo.
 // After loading (without scaling) and cropping it holds 24-bit RGB pixels.
 class CImg {
-public:
+  public:
     CImg() = default;
     explicit CImg(QImage image) : image_(std::move(image)) {}
     virtual ~CImg() = default;
@@ -61,7 +61,7 @@ public:
     const QImage& Image() const { return image_; }
     const QString& LastError() const { return error_; }
 
-private:
+  private:
     int TakePicture(QImage picture);
 
     QImage image_;

@@ -55,7 +55,8 @@ void CmykRowToRgb(const JSAMPLE* cmyk, uchar* rgb, int pixels, bool inverted) {
 void PickScale(jpeg_decompress_struct& info, int boxWidth, int boxHeight) {
     info.scale_num = 8;
     info.scale_denom = 8;
-    if (boxWidth <= 0 || boxHeight <= 0) return;
+    if (boxWidth <= 0 || boxHeight <= 0)
+        return;
     int minWidth = static_cast<int>(info.image_width);
     int minHeight = static_cast<int>(info.image_height);
     FitSize(minWidth, minHeight, boxWidth, boxHeight);
@@ -96,8 +97,7 @@ void StartDecode(DecodeJob& job) {
 // A progressive file is held as coefficients while it decodes; the pixels
 // kept are the output's.
 void LimitDecode(DecodeJob& job, std::uint64_t outputPixels) {
-    const std::uint64_t coefficients =
-        job.info.progressive_mode ? CoefficientBytes(job.info) : 0;
+    const std::uint64_t coefficients = job.info.progressive_mode ? CoefficientBytes(job.info) : 0;
     ApplyJpegLimits(&job.info, job.fileSize, coefficients + outputPixels * 3, job.monitor);
 }
 
@@ -117,14 +117,15 @@ bool AllocateImage(DecodeJob& job, int width, int height) {
     *job.image = RgbPicture(width, height);
     if (job.image->IsNull())
         return false;
-    const std::size_t rowSize =
-        static_cast<std::size_t>(job.info.output_width) * static_cast<std::size_t>(job.info.output_components);
+    const std::size_t rowSize = static_cast<std::size_t>(job.info.output_width) *
+                                static_cast<std::size_t>(job.info.output_components);
     job.rowBuffer->assign(rowSize, 0);
     return true;
 }
 
 bool RunWholeDecode(DecodeJob& job) {
-    if (setjmp(job.errors.returnPoint) != 0) return false;
+    if (setjmp(job.errors.returnPoint) != 0)
+        return false;
     StartDecode(job);
     PickScale(job.info, job.boxWidth, job.boxHeight);
     jpeg_calc_output_dimensions(&job.info);
@@ -139,7 +140,8 @@ bool RunWholeDecode(DecodeJob& job) {
     }
     const int width = static_cast<int>(job.info.output_width);
     const int height = static_cast<int>(job.info.output_height);
-    if (!AllocateImage(job, width, height)) ERREXIT1(&job.info, JERR_OUT_OF_MEMORY, 1);
+    if (!AllocateImage(job, width, height))
+        ERREXIT1(&job.info, JERR_OUT_OF_MEMORY, 1);
     for (int y = 0; y < height; ++y)
         ReadRow(job, job.image->Row(y), 0, width);
     if (dcOnly) {
@@ -151,7 +153,8 @@ bool RunWholeDecode(DecodeJob& job) {
 }
 
 bool RunRegionDecode(DecodeJob& job) {
-    if (setjmp(job.errors.returnPoint) != 0) return false;
+    if (setjmp(job.errors.returnPoint) != 0)
+        return false;
     StartDecode(job);
     const PixelRect& r = *job.region;
     LimitDecode(job, static_cast<std::uint64_t>(std::max(r.Width(), 0)) *
@@ -169,8 +172,10 @@ bool RunRegionDecode(DecodeJob& job) {
     auto xOffset = static_cast<JDIMENSION>(askLeft);
     auto cropWidth = static_cast<JDIMENSION>(askRight - askLeft);
     jpeg_crop_scanline(&job.info, &xOffset, &cropWidth);
-    if (r.top > 0) jpeg_skip_scanlines(&job.info, static_cast<JDIMENSION>(r.top));
-    if (!AllocateImage(job, r.Width(), r.Height())) ERREXIT1(&job.info, JERR_OUT_OF_MEMORY, 1);
+    if (r.top > 0)
+        jpeg_skip_scanlines(&job.info, static_cast<JDIMENSION>(r.top));
+    if (!AllocateImage(job, r.Width(), r.Height()))
+        ERREXIT1(&job.info, JERR_OUT_OF_MEMORY, 1);
     const int skip = r.left - static_cast<int>(xOffset);
     for (int y = 0; y < r.Height(); ++y)
         ReadRow(job, job.image->Row(y), skip, r.Width());
@@ -181,7 +186,8 @@ bool RunRegionDecode(DecodeJob& job) {
 DecodedJpeg FinishDecode(DecodeJob& job, bool ok, RgbPicture& image,
                          std::vector<JpegMarker>& markers) {
     DecodedJpeg result;
-    if (ok) result.markers = std::move(markers);
+    if (ok)
+        result.markers = std::move(markers);
     if (job.created) {
         result.fullWidth = static_cast<int>(job.info.image_width);
         result.fullHeight = static_cast<int>(job.info.image_height);
@@ -193,14 +199,17 @@ DecodedJpeg FinishDecode(DecodeJob& job, bool ok, RgbPicture& image,
     } else {
         result.error = FatalMessage(job.errors, job.errors);
     }
-    if (job.created) jpeg_destroy_decompress(&job.info);
-    if (job.file != nullptr) std::fclose(job.file);
+    if (job.created)
+        jpeg_destroy_decompress(&job.info);
+    if (job.file != nullptr)
+        std::fclose(job.file);
     return result;
 }
 
 DecodedJpeg OpenFailure() {
     DecodedJpeg result;
-    result.error = QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    result.error =
+        QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
     return result;
 }
 
@@ -209,8 +218,8 @@ struct EncodeJob {
     CropErrorManager errors{};
     bool created = false;
     const RgbPicture* image = nullptr;
-    std::FILE* file = nullptr;            // either a file
-    unsigned char** memory = nullptr;     // or a buffer libjpeg grows
+    std::FILE* file = nullptr;         // either a file
+    unsigned char** memory = nullptr;  // or a buffer libjpeg grows
     unsigned long* memorySize = nullptr;
     bool jfif = true;
     const std::vector<JpegMarker>* markers = nullptr;
@@ -218,7 +227,8 @@ struct EncodeJob {
 };
 
 bool RunEncode(EncodeJob& job) {
-    if (setjmp(job.errors.returnPoint) != 0) return false;
+    if (setjmp(job.errors.returnPoint) != 0)
+        return false;
     jpeg_create_compress(&job.info);
     job.created = true;
     if (job.file != nullptr) {
@@ -304,7 +314,8 @@ DecodedJpeg DecodeJpegMemory(const QByteArray& data, int boxWidth, int boxHeight
 DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region, bool keepMarkers) {
     DecodeJob job;
     job.file = OpenCFile(path, "rb");
-    if (job.file == nullptr) return OpenFailure();
+    if (job.file == nullptr)
+        return OpenFailure();
     job.fileSize = QFileInfo(path).size();
     job.region = &region;
     job.keepMarkers = keepMarkers;
@@ -315,12 +326,14 @@ bool EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
                     const OutputPolicy& policy, QString* error,
                     const std::vector<JpegMarker>& markers, QString* written) {
     if (rgb.IsNull()) {
-        if (error != nullptr) *error = QStringLiteral("no picture to save");
+        if (error != nullptr)
+            *error = QStringLiteral("no picture to save");
         return false;
     }
     AtomicOutputFile output(path, policy);
     if (!output.Open()) {
-        if (error != nullptr) *error = output.ErrorText();
+        if (error != nullptr)
+            *error = output.ErrorText();
         return false;
     }
     EncodeJob job;
@@ -330,16 +343,20 @@ bool EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
     job.markers = &markers;
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
     const bool encoded = RunEncode(job);
-    if (job.created) jpeg_destroy_compress(&job.info);
+    if (job.created)
+        jpeg_destroy_compress(&job.info);
     if (!encoded) {
-        if (error != nullptr) *error = FatalMessage(job.errors, job.errors);
+        if (error != nullptr)
+            *error = FatalMessage(job.errors, job.errors);
         return false;
     }
     if (!output.Commit()) {
-        if (error != nullptr) *error = output.ErrorText();
+        if (error != nullptr)
+            *error = output.ErrorText();
         return false;
     }
-    if (written != nullptr) *written = output.FinalPath();
+    if (written != nullptr)
+        *written = output.FinalPath();
     return true;
 }
 
@@ -356,7 +373,8 @@ QByteArray EncodeJpegBytes(const RgbPicture& rgb, int quality) {
     job.quality = std::clamp(quality, 1, 100);
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
     const bool encoded = RunEncode(job);
-    if (job.created) jpeg_destroy_compress(&job.info);
+    if (job.created)
+        jpeg_destroy_compress(&job.info);
     QByteArray bytes;
     if (encoded && buffer != nullptr) {
         bytes = QByteArray(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));

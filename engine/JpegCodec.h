@@ -5,8 +5,8 @@
 // stored order, the coordinates the lossless crop uses.
 
 #include "croprects/CropRect.h"
-#include "platform/OutputPolicy.h"
 #include "engine/RgbPicture.h"
+#include "platform/OutputPolicy.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,8 +24,8 @@ struct DecodedJpeg {
     int fullHeight = 0;
     QString error;
     std::vector<JpegMarker> markers;  // APP1 and APP2 markers, when asked for
-    int warnings = 0;      // libjpeg warnings (corrupt data and the like); not failures
-    QString firstWarning;  // the first of them
+    int warnings = 0;                 // libjpeg warnings (corrupt data and the like); not failures
+    QString firstWarning;             // the first of them
 };
 
 // True when the bytes start like a JPEG file.

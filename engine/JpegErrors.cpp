@@ -16,7 +16,8 @@ CropErrorManager* ManagerOf(j_common_ptr info) {
 
 // Warnings are counted and the first one kept; trace messages are dropped.
 void KeepWarning(j_common_ptr info, int level) {
-    if (level >= 0) return;
+    if (level >= 0)
+        return;
     if (info->err->num_warnings++ == 0) {
         (*info->err->format_message)(info, ManagerOf(info)->firstWarning);
     }

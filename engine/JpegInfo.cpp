@@ -18,7 +18,8 @@ struct HeaderJob {
 
 bool ReadHeader(HeaderJob& job) {
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
-    if (setjmp(job.errors.returnPoint) != 0) return false;
+    if (setjmp(job.errors.returnPoint) != 0)
+        return false;
     jpeg_create_decompress(&job.info);
     job.created = true;
     jpeg_stdio_src(&job.info, job.file);
@@ -33,7 +34,8 @@ JpegInfo ReadJpegInfo(const QString& path) {
     HeaderJob job;
     job.file = OpenCFile(path, "rb");
     if (job.file == nullptr) {
-        result.error = QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        result.error =
+            QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return result;
     }
     if (ReadHeader(job)) {
@@ -54,7 +56,8 @@ JpegInfo ReadJpegInfo(const QString& path) {
     } else {
         result.error = FatalMessage(job.errors, job.errors);
     }
-    if (job.created) jpeg_destroy_decompress(&job.info);
+    if (job.created)
+        jpeg_destroy_decompress(&job.info);
     std::fclose(job.file);
     return result;
 }

@@ -4,8 +4,10 @@
 #include <cstddef>
 #include <cstdio>
 
+// jpeglib.h first: the other two use its types.
 extern "C" {
 #include <jpeglib.h>
+
 #include <jerror.h>
 #include <jpegint.h>
 }

@@ -23,12 +23,13 @@ std::uint64_t BlockCount(const jpeg_decompress_struct& info) {
     std::uint64_t blocks = 0;
     for (int ci = 0; ci < info.num_components; ++ci) {
         const jpeg_component_info& c = info.comp_info[ci];
-        const std::uint64_t wide =
-            (static_cast<std::uint64_t>(info.image_width) * c.h_samp_factor +
-             8ULL * info.max_h_samp_factor - 1) / (8ULL * info.max_h_samp_factor);
+        const std::uint64_t wide = (static_cast<std::uint64_t>(info.image_width) * c.h_samp_factor +
+                                    8ULL * info.max_h_samp_factor - 1) /
+                                   (8ULL * info.max_h_samp_factor);
         const std::uint64_t high =
             (static_cast<std::uint64_t>(info.image_height) * c.v_samp_factor +
-             8ULL * info.max_v_samp_factor - 1) / (8ULL * info.max_v_samp_factor);
+             8ULL * info.max_v_samp_factor - 1) /
+            (8ULL * info.max_v_samp_factor);
         blocks += wide * high;
     }
     return blocks;
@@ -46,7 +47,8 @@ void StopAfterTooManyScans(j_common_ptr common) {
 JpegLimits CurrentJpegLimits() {
     JpegLimits limits;
     limits.maxMemoryBytes = g_maxMemory.load();
-    if (limits.maxMemoryBytes == 0) limits.maxMemoryBytes = PhysicalMemoryBytes() / 2;
+    if (limits.maxMemoryBytes == 0)
+        limits.maxMemoryBytes = PhysicalMemoryBytes() / 2;
     limits.maxScans = g_maxScans.load();
     return limits;
 }

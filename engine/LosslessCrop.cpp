@@ -43,18 +43,21 @@ void CloseSource(CropJob& job) {
 }
 
 void DestroyObjects(CropJob& job) {
-    if (job.destinationCreated) jpeg_destroy_compress(&job.destination);
-    if (job.sourceCreated) jpeg_destroy_decompress(&job.source);
+    if (job.destinationCreated)
+        jpeg_destroy_compress(&job.destination);
+    if (job.sourceCreated)
+        jpeg_destroy_decompress(&job.source);
     job.destinationCreated = job.sourceCreated = false;
     CloseSource(job);
 }
 
 // The source's coefficients plus, at most, a workspace of the crop's size.
-std::uint64_t CropMemoryBytes(const jpeg_decompress_struct& source, const TransformOptions& options) {
+std::uint64_t CropMemoryBytes(const jpeg_decompress_struct& source,
+                              const TransformOptions& options) {
     const std::uint64_t cropShare =
         static_cast<std::uint64_t>(options.cropWidth) * options.cropHeight;
-    const std::uint64_t whole =
-        std::max<std::uint64_t>(1, static_cast<std::uint64_t>(source.image_width) * source.image_height);
+    const std::uint64_t whole = std::max<std::uint64_t>(
+        1, static_cast<std::uint64_t>(source.image_width) * source.image_height);
     const std::uint64_t coefficients = CoefficientBytes(source);
     return coefficients + coefficients * std::min(cropShare, whole) / whole;
 }
@@ -63,8 +66,10 @@ std::uint64_t CropMemoryBytes(const jpeg_decompress_struct& source, const Transf
 bool RunCrop(CropJob& job) {
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.source), job.sourceErrors);
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.destination), job.destinationErrors);
-    if (setjmp(job.sourceErrors.returnPoint) != 0) return false;
-    if (setjmp(job.destinationErrors.returnPoint) != 0) return false;
+    if (setjmp(job.sourceErrors.returnPoint) != 0)
+        return false;
+    if (setjmp(job.destinationErrors.returnPoint) != 0)
+        return false;
 
     jpeg_create_decompress(&job.source);
     job.sourceCreated = true;
@@ -86,7 +91,8 @@ bool RunCrop(CropJob& job) {
     job.destination.optimize_coding = FALSE;
     CloseSource(job);
 
-    if (!job.output->Open()) ERREXIT(&job.destination, JERR_FILE_WRITE);
+    if (!job.output->Open())
+        ERREXIT(&job.destination, JERR_FILE_WRITE);
     job.outputOpened = true;
     jpeg_stdio_dest(&job.destination, job.output->Stream());
     jpeg_write_coefficients(&job.destination, written);
@@ -111,17 +117,17 @@ PixelRect WrittenRegion(const TransformOptions& options) {
 
 }  // namespace
 
-LosslessCropResult LosslessCrop(const QString& source, const QString& destination,
-                                std::uint32_t x, std::uint32_t y, std::uint32_t width,
-                                std::uint32_t height, const OutputPolicy& policy,
-                                const CropMetadataOptions& metadata) {
+LosslessCropResult LosslessCrop(const QString& source, const QString& destination, std::uint32_t x,
+                                std::uint32_t y, std::uint32_t width, std::uint32_t height,
+                                const OutputPolicy& policy, const CropMetadataOptions& metadata) {
     AtomicOutputFile output(destination, policy);
     CropJob job;
     job.sourceFile = OpenCFile(source, "rb");
     job.sourceSize = QFileInfo(source).size();
     if (job.sourceFile == nullptr) {
         LosslessCropResult failed;
-        failed.error = QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        failed.error =
+            QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return failed;
     }
     job.output = &output;
@@ -140,7 +146,8 @@ LosslessCropResult LosslessCrop(const QString& source, const QString& destinatio
                                                      : job.destinationErrors.firstWarning);
     if (!ran) {
         result.error = FatalMessage(job.sourceErrors, job.destinationErrors);
-        if (!job.outputOpened && !output.ErrorText().isEmpty()) result.error = output.ErrorText();
+        if (!job.outputOpened && !output.ErrorText().isEmpty())
+            result.error = output.ErrorText();
         DestroyObjects(job);
         return result;
     }
@@ -157,7 +164,8 @@ LosslessCropResult LosslessCrop(const QString& source, const QString& destinatio
 
 int LosslessCropFile(const char* source, const char* destination, unsigned int x, unsigned int y,
                      unsigned int width, unsigned int height) {
-    if (source == nullptr || destination == nullptr) return 0;
+    if (source == nullptr || destination == nullptr)
+        return 0;
     return LosslessCrop(QString::fromLocal8Bit(source), QString::fromLocal8Bit(destination), x, y,
                         width, height)
                    .ok

@@ -25,9 +25,8 @@ struct LosslessCropResult {
 // `destination`. The top-left corner moves back to the iMCU grid. The output
 // appears under its name only when complete: a failed crop leaves no file.
 // Safe to run on several threads at once.
-LosslessCropResult LosslessCrop(const QString& source, const QString& destination,
-                                std::uint32_t x, std::uint32_t y, std::uint32_t width,
-                                std::uint32_t height,
+LosslessCropResult LosslessCrop(const QString& source, const QString& destination, std::uint32_t x,
+                                std::uint32_t y, std::uint32_t width, std::uint32_t height,
                                 const OutputPolicy& output = {},
                                 const CropMetadataOptions& metadata = {});
 

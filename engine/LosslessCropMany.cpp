@@ -56,7 +56,8 @@ JDIMENSION LowestBottom(const jpeg_decompress_struct& info,
 }
 
 bool ReadSource(SourceJob& job) {
-    if (setjmp(job.errors.returnPoint) != 0) return false;
+    if (setjmp(job.errors.returnPoint) != 0)
+        return false;
     jpeg_create_decompress(&job.info);
     job.created = true;
     jpeg_stdio_src(&job.info, job.file);
@@ -79,7 +80,8 @@ bool ReadSource(SourceJob& job) {
 
 void RestoreFirstMarker(SourceJob& source) {
     jpeg_marker_struct* first = source.info.marker_list;
-    if (first == nullptr) return;
+    if (first == nullptr)
+        return;
     std::memcpy(first->data, source.firstMarkerOriginal.constData(),
                 static_cast<std::size_t>(source.firstMarkerOriginal.size()));
 }
@@ -90,8 +92,10 @@ enum class TargetOutcome { kWritten, kTargetFailed, kSourceFailed };
 // fails this target; one of the source object (reached through the shared
 // coefficient arrays) fails every target from here on.
 TargetOutcome WriteTarget(SourceJob& source, TargetJob& target) {
-    if (setjmp(source.errors.returnPoint) != 0) return TargetOutcome::kSourceFailed;
-    if (setjmp(target.errors.returnPoint) != 0) return TargetOutcome::kTargetFailed;
+    if (setjmp(source.errors.returnPoint) != 0)
+        return TargetOutcome::kSourceFailed;
+    if (setjmp(target.errors.returnPoint) != 0)
+        return TargetOutcome::kTargetFailed;
     jpeg_create_compress(&target.info);
     target.created = true;
     ComputeCropGeometry(&source.info, target.options);
@@ -102,7 +106,8 @@ TargetOutcome WriteTarget(SourceJob& source, TargetJob& target) {
     jvirt_barray_ptr* written =
         AdjustParameters(&source.info, &target.info, source.arrays, target.options);
     target.info.optimize_coding = FALSE;
-    if (!target.output->Open()) ERREXIT(&target.info, JERR_FILE_WRITE);
+    if (!target.output->Open())
+        ERREXIT(&target.info, JERR_FILE_WRITE);
     target.outputOpened = true;
     jpeg_stdio_dest(&target.info, target.output->Stream());
     jpeg_write_coefficients(&target.info, written);
@@ -132,8 +137,8 @@ LosslessCropResult Failed(const QString& error) {
 LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
                            const OutputPolicy& policy, const CropMetadataOptions& metadata,
                            QString& sourceError) {
-    if (!IsValidCropRequest(source.info.image_width, source.info.image_height, request.x,
-                            request.y, request.width, request.height)) {
+    if (!IsValidCropRequest(source.info.image_width, source.info.image_height, request.x, request.y,
+                            request.width, request.height)) {
         return Failed(QStringLiteral("Invalid crop request"));
     }
     AtomicOutputFile output(request.destination, policy);
@@ -147,7 +152,8 @@ LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&target->info), target->errors);
     const TargetOutcome outcome = WriteTarget(source, *target);
     target->markerEdit.Restore();
-    if (target->created) jpeg_destroy_compress(&target->info);
+    if (target->created)
+        jpeg_destroy_compress(&target->info);
     if (outcome == TargetOutcome::kSourceFailed) {
         sourceError = FatalMessage(source.errors, source.errors);
         return Failed(sourceError);
@@ -157,7 +163,8 @@ LosslessCropResult CropOne(SourceJob& source, const LosslessCropTarget& request,
                           ? output.ErrorText()
                           : FatalMessage(target->errors, target->errors));
     }
-    if (!output.Commit()) return Failed(output.ErrorText());
+    if (!output.Commit())
+        return Failed(output.ErrorText());
     LosslessCropResult result;
     result.ok = true;
     result.output = output.FinalPath();
@@ -176,7 +183,8 @@ std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
                                                  const CropMetadataOptions& metadata,
                                                  const std::atomic<bool>* stop) {
     std::vector<LosslessCropResult> results;
-    if (targets.empty()) return results;
+    if (targets.empty())
+        return results;
     auto job = std::make_unique<SourceJob>();
     job->file = OpenCFile(source, "rb");
     job->fileSize = QFileInfo(source).size();
@@ -188,7 +196,8 @@ std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
     }
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job->info), job->errors);
     QString sourceError;
-    if (!ReadSource(*job)) sourceError = FatalMessage(job->errors, job->errors);
+    if (!ReadSource(*job))
+        sourceError = FatalMessage(job->errors, job->errors);
     for (const LosslessCropTarget& request : targets) {
         if (stop != nullptr && stop->load()) {
             LosslessCropResult skipped = Failed(QStringLiteral("not done: stopped"));
@@ -200,7 +209,9 @@ std::vector<LosslessCropResult> LosslessCropMany(const QString& source,
                                   : Failed(sourceError));
         }
     }
-    if (job->created) jpeg_destroy_decompress(&job->info);
-    if (job->file != nullptr) std::fclose(job->file);
+    if (job->created)
+        jpeg_destroy_decompress(&job->info);
+    if (job->file != nullptr)
+        std::fclose(job->file);
     return results;
 }

@@ -18,8 +18,8 @@ namespace {
 // Add 0.5 and truncate toward zero, clamped in floating point first so
 // that no step number can overflow the conversion.
 int RoundIntoRange(double value, int low, int high) {
-    return static_cast<int>(std::clamp(std::trunc(value + 0.5), static_cast<double>(low),
-                                       static_cast<double>(high)));
+    return static_cast<int>(
+        std::clamp(std::trunc(value + 0.5), static_cast<double>(low), static_cast<double>(high)));
 }
 
 PixelRect ToPixelRect(const QRect& rect) {
@@ -27,7 +27,8 @@ PixelRect ToPixelRect(const QRect& rect) {
 }
 
 QWidget* ParentOrFocusWindow(QWidget* parent) {
-    if (parent != nullptr) return parent;
+    if (parent != nullptr)
+        return parent;
     QWidget* focus = QApplication::focusWidget();
     return focus != nullptr ? focus->window() : nullptr;
 }
@@ -127,4 +128,6 @@ void CProgressDlg::paintEvent(QPaintEvent* event) {
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-void CProgressDlg::closeEvent(QCloseEvent* event) { event->ignore(); }
+void CProgressDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}

@@ -30,7 +30,7 @@ PixelRect PlaceProgressWindow(const PixelRect& workArea, const PixelRect& parent
 
 class CProgressDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Without a parent, the window of the widget with the keyboard focus is
     // the parent. The window shows and activates itself only when no other
     // progress window is open; one created inside another operation's stays
@@ -62,11 +62,11 @@ public:
     // Esc does nothing: only the operation ends the window.
     void reject() override {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void BringToTop();
 
     ProgressScale scale_;

@@ -53,16 +53,18 @@ DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTa
     }
     bool any = false;
     for (const RecompressCropTarget& target : targets) {
-        if (!Inside(target.rect, width, height)) continue;
+        if (!Inside(target.rect, width, height))
+            continue;
         const PixelRect& r = target.rect;
-        area.bounds = any ? PixelRect{std::min(area.bounds.left, r.left),
-                                      std::min(area.bounds.top, r.top),
-                                      std::max(area.bounds.right, r.right),
-                                      std::max(area.bounds.bottom, r.bottom)}
-                          : r;
+        area.bounds =
+            any ? PixelRect{std::min(area.bounds.left, r.left), std::min(area.bounds.top, r.top),
+                            std::max(area.bounds.right, r.right),
+                            std::max(area.bounds.bottom, r.bottom)}
+                : r;
         any = true;
     }
-    if (!any) return area;
+    if (!any)
+        return area;
     if (isJpeg) {
         DecodedJpeg decoded = DecodeJpegRegion(source, area.bounds, true);
         area.error = decoded.error;
@@ -78,13 +80,13 @@ DecodedArea DecodeArea(const QString& source, const std::vector<RecompressCropTa
 
 }  // namespace
 
-std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
-                                                     const std::vector<RecompressCropTarget>& targets,
-                                                     int quality, const OutputPolicy& output,
-                                                     const CropMetadataOptions& metadata,
-                                                     const std::atomic<bool>* stop) {
+std::vector<RecompressCropResult> RecompressCropMany(
+    const QString& source, const std::vector<RecompressCropTarget>& targets, int quality,
+    const OutputPolicy& output, const CropMetadataOptions& metadata,
+    const std::atomic<bool>* stop) {
     std::vector<RecompressCropResult> results;
-    if (targets.empty()) return results;
+    if (targets.empty())
+        return results;
     const DecodedArea area = DecodeArea(source, targets);
     for (const RecompressCropTarget& target : targets) {
         const PixelRect& r = target.rect;
@@ -104,8 +106,8 @@ std::vector<RecompressCropResult> RecompressCropMany(const QString& source,
                                          : area.error));
             continue;
         }
-        if (r.left < area.bounds.left || r.top < area.bounds.top ||
-            r.right > area.bounds.right || r.bottom > area.bounds.bottom) {
+        if (r.left < area.bounds.left || r.top < area.bounds.top || r.right > area.bounds.right ||
+            r.bottom > area.bounds.bottom) {
             results.push_back(Failed(QStringLiteral("the rectangle leaves the picture")));
             continue;
         }

@@ -23,7 +23,7 @@ bool IsAdobeMarker(const jpeg_marker_struct* marker) {
 
 // Reads and writes TIFF integers in the byte order its header names.
 class TiffData {
-public:
+  public:
     TiffData(JOCTET* data, bool bigEndian) : data_(data), bigEndian_(bigEndian) {}
 
     unsigned int Get16(long offset) const {
@@ -47,7 +47,7 @@ public:
         Put16(offset + (bigEndian_ ? 2 : 0), static_cast<unsigned int>(value & 0xFFFF));
     }
 
-private:
+  private:
     JOCTET* data_;
     bool bigEndian_;
 };
@@ -60,18 +60,23 @@ constexpr unsigned int kTypeLong = 4;
 // Offset of the Exif IFD, or -1.
 long FindExifIfd(const TiffData& tiff, long length) {
     const unsigned long ifd0 = tiff.Get32(4);
-    if ((ifd0 & 0xFFFF0000UL) != 0) return -1;
+    if ((ifd0 & 0xFFFF0000UL) != 0)
+        return -1;
     long p = static_cast<long>(ifd0);
-    if (p > length - 2) return -1;
+    if (p > length - 2)
+        return -1;
     unsigned int entries = tiff.Get16(p);
-    if (entries == 0) return -1;
+    if (entries == 0)
+        return -1;
     for (p += 2; p <= length - 12; p += 12) {
         if (tiff.Get16(p) == kTagExifIfd) {
             const unsigned long exifIfd = tiff.Get32(p + 8);
-            if ((exifIfd & 0xFFFF0000UL) != 0) return -1;
+            if ((exifIfd & 0xFFFF0000UL) != 0)
+                return -1;
             return static_cast<long>(exifIfd);
         }
-        if (--entries == 0) return -1;
+        if (--entries == 0)
+            return -1;
     }
     return -1;
 }
@@ -84,7 +89,8 @@ bool IsExifMarker(const jpeg_marker_struct* marker) {
 
 void SetupMarkerCopy(j_decompress_ptr source) {
     jpeg_save_markers(source, JPEG_COM, kMarkerLengthLimit);
-    for (int n = 0; n < 16; ++n) jpeg_save_markers(source, JPEG_APP0 + n, kMarkerLengthLimit);
+    for (int n = 0; n < 16; ++n)
+        jpeg_save_markers(source, JPEG_APP0 + n, kMarkerLengthLimit);
 }
 
 bool IsValidCropRequest(JDIMENSION imageWidth, JDIMENSION imageHeight, JDIMENSION x, JDIMENSION y,
@@ -116,7 +122,8 @@ void ComputeCropGeometry(j_decompress_ptr source, TransformOptions& options) {
 void RequestWorkspaceArrays(j_common_ptr owner, j_decompress_ptr source,
                             TransformOptions& options) {
     options.workspace = nullptr;
-    if (options.xCropOffset == 0 && options.yCropOffset == 0) return;
+    if (options.xCropOffset == 0 && options.yCropOffset == 0)
+        return;
     auto* arrays = static_cast<jvirt_barray_ptr*>((*owner->mem->alloc_small)(
         owner, JPOOL_IMAGE,
         sizeof(jvirt_barray_ptr) * static_cast<std::size_t>(options.componentCount)));
@@ -139,8 +146,8 @@ void RequestWorkspace(j_decompress_ptr source, TransformOptions& options) {
     options.outputWidth = source->image_width;
     options.outputHeight = source->image_height;
     options.workspace = nullptr;
-    if (!IsValidCropRequest(source->image_width, source->image_height, options.cropX,
-                            options.cropY, options.cropWidth, options.cropHeight)) {
+    if (!IsValidCropRequest(source->image_width, source->image_height, options.cropX, options.cropY,
+                            options.cropWidth, options.cropHeight)) {
         ERREXIT(source, JERR_BAD_CROP_SPEC);
     }
     ComputeCropGeometry(source, options);
@@ -171,15 +178,18 @@ jvirt_barray_ptr* AdjustParameters(j_decompress_ptr source, j_compress_ptr desti
 void ExecuteMarkerCopy(j_decompress_ptr source, j_compress_ptr destination) {
     for (jpeg_marker_struct* marker = source->marker_list; marker != nullptr;
          marker = marker->next) {
-        if (destination->write_JFIF_header && IsJfifMarker(marker)) continue;
-        if (destination->write_Adobe_marker && IsAdobeMarker(marker)) continue;
+        if (destination->write_JFIF_header && IsJfifMarker(marker))
+            continue;
+        if (destination->write_Adobe_marker && IsAdobeMarker(marker))
+            continue;
         jpeg_write_marker(destination, marker->marker, marker->data, marker->data_length);
     }
 }
 
 void ExecuteTransform(j_decompress_ptr source, j_compress_ptr destination,
                       jvirt_barray_ptr* sourceArrays, const TransformOptions& options) {
-    if (options.workspace == nullptr) return;
+    if (options.workspace == nullptr)
+        return;
     auto* common = reinterpret_cast<j_common_ptr>(source);
     for (int ci = 0; ci < destination->num_components; ++ci) {
         const jpeg_component_info& component = destination->comp_info[ci];
@@ -188,8 +198,8 @@ void ExecuteTransform(j_decompress_ptr source, j_compress_ptr destination,
         const JDIMENSION xCropBlocks = options.xCropOffset * hSamp;
         const JDIMENSION yCropBlocks = options.yCropOffset * vSamp;
         for (JDIMENSION row = 0; row < component.height_in_blocks; row += vSamp) {
-            JBLOCKARRAY target = (*source->mem->access_virt_barray)(
-                common, options.workspace[ci], row, vSamp, TRUE);
+            JBLOCKARRAY target =
+                (*source->mem->access_virt_barray)(common, options.workspace[ci], row, vSamp, TRUE);
             JBLOCKARRAY origin = (*source->mem->access_virt_barray)(
                 common, sourceArrays[ci], row + yCropBlocks, vSamp, FALSE);
             for (JDIMENSION offset = 0; offset < vSamp; ++offset) {
@@ -202,7 +212,8 @@ void ExecuteTransform(j_decompress_ptr source, j_compress_ptr destination,
 
 void AdjustExifDimensions(JOCTET* data, unsigned int length, JDIMENSION newWidth,
                           JDIMENSION newHeight) {
-    if (length < 12) return;
+    if (length < 12)
+        return;
     bool bigEndian = false;
     if (data[0] == 0x49 && data[1] == 0x49) {
         bigEndian = false;
@@ -212,18 +223,23 @@ void AdjustExifDimensions(JOCTET* data, unsigned int length, JDIMENSION newWidth
         return;
     }
     TiffData tiff(data, bigEndian);
-    if (tiff.Get16(2) != 0x002A) return;
+    if (tiff.Get16(2) != 0x002A)
+        return;
 
     const long size = length;
     long q = FindExifIfd(tiff, size);
-    if (q < 0 || q > size - 2) return;
+    if (q < 0 || q > size - 2)
+        return;
     const unsigned int entries = tiff.Get16(q);
-    if (entries < 2) return;
+    if (entries < 2)
+        return;
     q += 2;
     for (unsigned int n = 0; n < entries; ++n, q += 12) {
-        if (q > size - 12) return;
+        if (q > size - 12)
+            return;
         const unsigned int tag = tiff.Get16(q);
-        if (tag != kTagPixelXDimension && tag != kTagPixelYDimension) continue;
+        if (tag != kTagPixelXDimension && tag != kTagPixelYDimension)
+            continue;
         const JDIMENSION value = tag == kTagPixelXDimension ? newWidth : newHeight;
         tiff.Put16(q + 2, kTypeLong);
         tiff.Put32(q + 4, 1);

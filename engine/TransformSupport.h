@@ -44,8 +44,7 @@ void ComputeCropGeometry(j_decompress_ptr source, TransformOptions& options);
 // Requests the workspace arrays from `owner`'s image pool when the crop does
 // not start in the first iMCU row and column; leaves none otherwise. The
 // arrays are realized with the owner's other virtual arrays.
-void RequestWorkspaceArrays(j_common_ptr owner, j_decompress_ptr source,
-                            TransformOptions& options);
+void RequestWorkspaceArrays(j_common_ptr owner, j_decompress_ptr source, TransformOptions& options);
 
 // After jpeg_read_header, before jpeg_read_coefficients: computes the cropped
 // geometry, raises "Invalid crop request" on the source for an impossible

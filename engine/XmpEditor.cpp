@@ -33,9 +33,11 @@ std::vector<NumberSpan> FindNumbers(const QByteArray& packet, quint32 width, qui
 // The whitespace run just before "<?xpacket end", as [start, end).
 std::pair<qsizetype, qsizetype> Padding(const QByteArray& packet) {
     const qsizetype end = packet.lastIndexOf("<?xpacket end");
-    if (end < 0) return {packet.size(), packet.size()};
+    if (end < 0)
+        return {packet.size(), packet.size()};
     qsizetype start = end;
-    while (start > 0 && QByteArrayView(" \t\r\n").contains(packet[start - 1])) --start;
+    while (start > 0 && QByteArrayView(" \t\r\n").contains(packet[start - 1]))
+        --start;
     return {start, end};
 }
 
@@ -43,12 +45,16 @@ std::pair<qsizetype, qsizetype> Padding(const QByteArray& packet) {
 
 XmpEdit RewriteXmpDimensions(QByteArray& packet, quint32 width, quint32 height) {
     const std::vector<NumberSpan> spans = FindNumbers(packet, width, height);
-    if (spans.empty()) return XmpEdit::kNothingToDo;
+    if (spans.empty())
+        return XmpEdit::kNothingToDo;
     qsizetype growth = 0;
-    for (const NumberSpan& span : spans) growth += span.replacement.size() - span.length;
+    for (const NumberSpan& span : spans)
+        growth += span.replacement.size() - span.length;
     const auto [padStart, padEnd] = Padding(packet);
-    if (growth > padEnd - padStart) return XmpEdit::kNoRoom;
-    if (padStart < spans.back().start) return XmpEdit::kNoRoom;
+    if (growth > padEnd - padStart)
+        return XmpEdit::kNoRoom;
+    if (padStart < spans.back().start)
+        return XmpEdit::kNoRoom;
 
     QByteArray edited;
     edited.reserve(packet.size());

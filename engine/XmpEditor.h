@@ -8,7 +8,7 @@ inline constexpr char kXmpSignature[] = "http://ns.adobe.com/xap/1.0/";
 enum class XmpEdit {
     kNothingToDo,  // no dimension property in the packet
     kUpdated,
-    kNoRoom,       // a longer number would not fit the packet's padding; left alone
+    kNoRoom,  // a longer number would not fit the packet's padding; left alone
 };
 
 // Rewrites exif:PixelXDimension, exif:PixelYDimension, tiff:ImageWidth and

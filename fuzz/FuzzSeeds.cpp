@@ -80,7 +80,8 @@ std::vector<NamedSeed> RectSpecSeeds() {
                            "-5,-5,1e3,1e3", "0x0+0+0",         "1%,2,3,4"};
     std::vector<NamedSeed> seeds;
     int n = 0;
-    for (const char* spec : specs) seeds.emplace_back(QStringLiteral("spec-%1").arg(n++), QByteArray(spec));
+    for (const char* spec : specs)
+        seeds.emplace_back(QStringLiteral("spec-%1").arg(n++), QByteArray(spec));
     return seeds;
 }
 
@@ -112,10 +113,15 @@ std::vector<NamedSeed> ImageListSeeds() {
 }  // namespace
 
 std::vector<NamedSeed> MakeFuzzSeeds(const QString& target) {
-    if (target == u"lossless_crop" || target == u"recompress_crop") return CropSeeds();
-    if (target == u"thumbnail") return Pictures();
-    if (target == u"rect_spec") return RectSpecSeeds();
-    if (target == u"rect_file") return RectFileSeeds();
-    if (target == u"image_list") return ImageListSeeds();
+    if (target == u"lossless_crop" || target == u"recompress_crop")
+        return CropSeeds();
+    if (target == u"thumbnail")
+        return Pictures();
+    if (target == u"rect_spec")
+        return RectSpecSeeds();
+    if (target == u"rect_file")
+        return RectFileSeeds();
+    if (target == u"image_list")
+        return ImageListSeeds();
     return {};
 }

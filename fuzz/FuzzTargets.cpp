@@ -39,7 +39,7 @@ constexpr std::uint64_t kFuzzMemoryCeiling = 64ULL << 20;
 // A private folder for the input file and another for the outputs, kept for
 // the life of the process; every run leaves the output folder empty.
 class Workspace {
-public:
+  public:
     Workspace() {
         QDir(dir_.path()).mkdir(QStringLiteral("in"));
         QDir(dir_.path()).mkdir(QStringLiteral("out"));
@@ -56,18 +56,20 @@ public:
                    static_cast<qint64>(size));
         return path;
     }
-    QString Output(const QString& name) const { return dir_.path() + QStringLiteral("/out/") + name; }
+    QString Output(const QString& name) const {
+        return dir_.path() + QStringLiteral("/out/") + name;
+    }
 
     // Whatever the outcome, nothing but the reported outputs may be left:
     // no temporary file, no output under the name of a failed crop.
     void CheckOutputFolderEmpty() const {
-        const QStringList left = QDir(dir_.path() + QStringLiteral("/out"))
-                                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                QDir::NoDotAndDotDot);
+        const QStringList left =
+            QDir(dir_.path() + QStringLiteral("/out"))
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         FUZZ_CHECK(left.isEmpty());
     }
 
-private:
+  private:
     QTemporaryDir dir_;
 };
 
@@ -141,7 +143,8 @@ void CheckResolve(const CCropRect& rect) {
     static constexpr int kSizes[][2] = {{1, 1}, {64, 48}, {65535, 3}, {0, 0}, {65500, 65500}};
     for (const auto& size : kSizes) {
         const PixelRect r = rect.Resolve(size[0], size[1]);
-        if (r == PixelRect{}) continue;
+        if (r == PixelRect{})
+            continue;
         FUZZ_CHECK(!r.IsEmpty() && r.left >= 0 && r.top >= 0 && r.right <= size[0] &&
                    r.bottom <= size[1]);
     }
@@ -167,7 +170,8 @@ std::vector<std::uint8_t> MakeCropInput(const CropInputHeader& header,
 }
 
 int FuzzLosslessCrop(const std::uint8_t* data, std::size_t size) {
-    if (size < kCropInputHeaderSize) return 0;
+    if (size < kCropInputHeaderSize)
+        return 0;
     const Workspace& space = TheWorkspace();
     const CropInputHeader h = ReadCropHeader(data);
     const QString source = space.WriteInput(data + kCropInputHeaderSize,
@@ -229,10 +233,12 @@ int FuzzRecompressCrop(const std::uint8_t* data, std::size_t size) {
 }
 
 int FuzzThumbnail(const std::uint8_t* data, std::size_t size) {
-    if (!StartsLikeJpeg(data, size)) return 0;
+    if (!StartsLikeJpeg(data, size))
+        return 0;
     const QString source = TheWorkspace().WriteInput(data, size, QStringLiteral("t.jpg"));
     const std::unique_ptr<CImgThumb> record = MakeImageRecord(source);
-    if (!record) return 0;
+    if (!record)
+        return 0;
     FUZZ_CHECK(record->width > 0 && record->height > 0 && record->thumbnail != nullptr);
     int width = record->width;
     int height = record->height;
@@ -274,7 +280,8 @@ int FuzzRectFile(const std::uint8_t* data, std::size_t size) {
     std::vector<CCropRect> fromFile;
     const QString path = TheWorkspace().WriteInput(data, size, QStringLiteral("RECT.DAT"));
     FUZZ_CHECK(ReadRectFile(path, fromFile) && fromFile.size() == rects.size());
-    for (std::size_t i = 0; i < rects.size(); ++i) FUZZ_CHECK(SameRect(fromFile[i], rects[i]));
+    for (std::size_t i = 0; i < rects.size(); ++i)
+        FUZZ_CHECK(SameRect(fromFile[i], rects[i]));
     return 0;
 }
 
@@ -286,7 +293,8 @@ int FuzzImageList(const std::uint8_t* data, std::size_t size) {
     // those too long for a record.
     QStringList fitting;
     for (const QString& path : paths) {
-        if (FitsImageRecord(path)) fitting.append(path);
+        if (FitsImageRecord(path))
+            fitting.append(path);
     }
     const QByteArray again = SerializeImageRecords(paths);
     FUZZ_CHECK(again.size() == fitting.size() * kImageRecordSize);

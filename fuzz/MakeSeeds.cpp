@@ -18,9 +18,11 @@ int main(int argc, char** argv) {
     for (const FuzzTarget& target : AllFuzzTargets()) {
         const QString name = QString::fromLatin1(target.name);
         const QString folder = root + u'/' + name;
-        if (!QDir().mkpath(folder)) return 1;
+        if (!QDir().mkpath(folder))
+            return 1;
         const std::vector<NamedSeed> seeds = MakeFuzzSeeds(name);
-        if (seeds.empty()) return 1;
+        if (seeds.empty())
+            return 1;
         for (const auto& [seed, data] : seeds) {
             QFile file(folder + u'/' + seed);
             if (data.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||

@@ -35,14 +35,15 @@ QString FromFsName(const fs::path& name) {
 bool NameOrder(const QString& a, const QString& b) {
     const QString foldedA = a.toCaseFolded();
     const QString foldedB = b.toCaseFolded();
-    if (foldedA != foldedB) return foldedA < foldedB;
+    if (foldedA != foldedB)
+        return foldedA < foldedB;
     return a < b;
 }
 
 namespace {
 
 class FolderSearch {
-public:
+  public:
     FolderSearch(QStringList& files, QString* unsearchable, const std::function<void()>& pump)
         : files_(files), unsearchable_(unsearchable), pump_(pump) {}
 
@@ -50,18 +51,22 @@ public:
         std::error_code error;
         const fs::path native = ToFsPath(folder);
         const fs::path identity = fs::canonical(native, error);
-        if (error) return Refuse(folder);
+        if (error)
+            return Refuse(folder);
         for (const fs::path& ancestor : ancestors_) {
-            if (ancestor == identity) return true;  // a link back up: already being searched
+            if (ancestor == identity)
+                return true;  // a link back up: already being searched
         }
         fs::directory_iterator entries(native, error);
-        if (error) return Refuse(folder);
+        if (error)
+            return Refuse(folder);
 
         // Listed whole, then visited in name order: the order of a folder's
         // entries is the file system's accident (a hash order on many).
         std::vector<Entry> listed;
         for (const fs::directory_iterator end; entries != end; entries.increment(error)) {
-            if (error) break;
+            if (error)
+                break;
             QString name = FromFsName(entries->path().filename());
             QString folded = name.toCaseFolded();
             listed.push_back({std::move(name), std::move(folded), *entries});
@@ -73,8 +78,7 @@ public:
         });
 
         ancestors_.push_back(identity);
-        const QString prefix =
-            IsPathSeparator(folder.back()) ? folder : folder + QDir::separator();
+        const QString prefix = IsPathSeparator(folder.back()) ? folder : folder + QDir::separator();
         bool complete = true;
         for (const Entry& entry : listed) {
             if (!Visit(entry, prefix)) {
@@ -83,12 +87,13 @@ public:
             }
         }
         // A listing that broke off: what it gave is kept, the rest is lost.
-        if (complete && !listedWhole) complete = Refuse(folder);
+        if (complete && !listedWhole)
+            complete = Refuse(folder);
         ancestors_.pop_back();
         return complete;
     }
 
-private:
+  private:
     struct Entry {
         QString name;
         QString folded;  // the name with letter case folded
@@ -99,17 +104,21 @@ private:
         const QString& name = listed.name;
         std::error_code error;
         if (listed.entry.is_directory(error)) {
-            if (name == QStringLiteral("_PAGE_")) return true;
-            if (!Search(prefix + name)) return false;
+            if (name == QStringLiteral("_PAGE_"))
+                return true;
+            if (!Search(prefix + name))
+                return false;
         } else {
             files_.append(prefix + name);
         }
-        if (pump_) pump_();
+        if (pump_)
+            pump_();
         return true;
     }
 
     bool Refuse(const QString& folder) {
-        if (unsearchable_ != nullptr) *unsearchable_ = folder;
+        if (unsearchable_ != nullptr)
+            *unsearchable_ = folder;
         return false;
     }
 

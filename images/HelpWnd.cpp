@@ -18,8 +18,8 @@ std::unique_ptr<QImage> DrawHintCard(const QString& text, QSize size) {
     if (CreateMemoryCanvas(canvas, size.width(), size.height(), kHintCardColor) == 0) {
         return nullptr;
     }
-    const TextBlock block = LayoutText(text, ProgramFont(kHintFontHeight),
-                                       size.width() - 2 * kHintTextMargin);
+    const TextBlock block =
+        LayoutText(text, ProgramFont(kHintFontHeight), size.width() - 2 * kHintTextMargin);
     QPainter painter(canvas.get());
     DrawTextBlock(painter, block,
                   QPoint((size.width() - block.width) / 2, (size.height() - block.Height()) / 2),
@@ -28,10 +28,12 @@ std::unique_ptr<QImage> DrawHintCard(const QString& text, QSize size) {
 }
 
 QRegion RoundedRectRegion(int width, int height, int ellipseWidth, int ellipseHeight) {
-    if (width <= 0 || height <= 0) return {};
+    if (width <= 0 || height <= 0)
+        return {};
     const double rx = std::clamp(ellipseWidth, 0, width) / 2.0;
     const double ry = std::clamp(ellipseHeight, 0, height) / 2.0;
-    if (rx <= 0 || ry <= 0) return QRegion(0, 0, width, height);
+    if (rx <= 0 || ry <= 0)
+        return QRegion(0, 0, width, height);
     // How many pixels a row loses at each end: those whose centres lie
     // outside the corner's quarter ellipse.
     const auto inset = [&](int y) {
@@ -52,7 +54,8 @@ QRegion RoundedRectRegion(int width, int height, int ellipseWidth, int ellipseHe
     int runInset = inset(0);
     for (int y = 1; y <= height; ++y) {
         const int current = y < height ? inset(y) : -1;
-        if (current == runInset) continue;
+        if (current == runInset)
+            continue;
         if (width - 2 * runInset > 0) {
             region += QRect(runInset, runStart, width - 2 * runInset, y - runStart);
         }
@@ -85,7 +88,8 @@ void CHelpWnd::GiveFocusBack(QWidget* previous, QWidget* now) {
         }
         return;
     }
-    if (now != nullptr) lastFocus_ = now;
+    if (now != nullptr)
+        lastFocus_ = now;
 }
 
 void CHelpWnd::changeEvent(QEvent* event) {
@@ -101,7 +105,8 @@ void CHelpWnd::changeEvent(QEvent* event) {
 
 void CHelpWnd::paintEvent(QPaintEvent*) {
     const std::unique_ptr<QImage> card = DrawHintCard(text_, size());
-    if (!card) return;
+    if (!card)
+        return;
     QPainter painter(this);
     painter.drawImage(0, 0, *card);
 }
@@ -111,19 +116,24 @@ void CHelpWnd::resizeEvent(QResizeEvent* event) {
     setMask(RoundedRectRegion(width(), height(), kHintCornerEllipse, kHintCornerEllipse));
 }
 
-void CHelpWnd::SetTakesDrops(bool takes) { setAcceptDrops(takes); }
+void CHelpWnd::SetTakesDrops(bool takes) {
+    setAcceptDrops(takes);
+}
 
 // Files are what the window takes anywhere; the card takes the same.
 void CHelpWnd::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
 }
 
 void CHelpWnd::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
 }
 
 void CHelpWnd::dropEvent(QDropEvent* event) {
-    if (!event->mimeData()->hasUrls()) return;
+    if (!event->mimeData()->hasUrls())
+        return;
     event->acceptProposedAction();
     Q_EMIT UrlsDropped(event->mimeData()->urls());
 }

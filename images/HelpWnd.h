@@ -38,7 +38,7 @@ QRegion RoundedRectRegion(int width, int height, int ellipseWidth, int ellipseHe
 // given to it goes straight back to the widget that had it.
 class CHelpWnd : public QWidget {
     Q_OBJECT
-public:
+  public:
     // The text is string `stringId` of the program (empty when missing).
     explicit CHelpWnd(int stringId, QWidget* parent = nullptr);
 
@@ -49,11 +49,11 @@ public:
     // user to drop files there must not refuse them. Off at first.
     void SetTakesDrops(bool takes);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // Files were dropped on the card, in drop order.
     void UrlsDropped(const QList<QUrl>& urls);
 
-protected:
+  protected:
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -61,7 +61,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     void GiveFocusBack(QWidget* previous, QWidget* now);
 
     QString text_;

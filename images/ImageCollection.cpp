@@ -17,12 +17,13 @@ namespace {
 
 // Makes thumbnails on worker threads and hands them back in request order.
 class ThumbnailMaker {
-public:
+  public:
     ThumbnailMaker(const QStringList& paths, int jobs)
         : paths_(paths),
           results_(static_cast<std::size_t>(paths.size())),
           threadCount_(std::clamp(jobs, 1, std::max(1, static_cast<int>(paths.size())))) {
-        for (int t = 0; t < threadCount_; ++t) workers_.emplace_back([this] { Work(); });
+        for (int t = 0; t < threadCount_; ++t)
+            workers_.emplace_back([this] { Work(); });
     }
     ~ThumbnailMaker() {
         {
@@ -52,7 +53,7 @@ public:
         return record;
     }
 
-private:
+  private:
     // Workers stay at most a window of results ahead of the consumer, so memory
     // grows with the number of threads, not with the number of paths.
     void Work() {
@@ -64,7 +65,8 @@ private:
                     return stopping_ || next_ >= paths_.size() ||
                            next_ < consumed_ + kWindow * threadCount_;
                 });
-                if (stopping_ || next_ >= paths_.size()) return;
+                if (stopping_ || next_ >= paths_.size())
+                    return;
                 index = next_++;
             }
             std::unique_ptr<CImgThumb> record = MakeImageRecord(paths_[index]);
@@ -100,7 +102,8 @@ int ImageCollection::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant ImageCollection::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= Count()) return {};
+    if (!index.isValid() || index.row() >= Count())
+        return {};
     const CImgThumb& record = At(index.row());
     switch (role) {
         case Qt::DisplayRole:
@@ -119,21 +122,26 @@ QVariant ImageCollection::data(const QModelIndex& index, int role) const {
 QStringList ImageCollection::Paths() const {
     QStringList paths;
     paths.reserve(Count());
-    for (const auto& record : records_) paths.append(record->path);
+    for (const auto& record : records_)
+        paths.append(record->path);
     return paths;
 }
 
 void ImageCollection::SetCurrentIndex(int index) {
     const int bounded = Count() == 0 ? -1 : std::clamp(index, -1, Count() - 1);
-    if (bounded == current_) return;
+    if (bounded == current_)
+        return;
     current_ = bounded;
     Q_EMIT CurrentIndexChanged(current_);
 }
 
 AddOutcome ImageCollection::Screen(const QString& path, const QSet<QString>& offeredEarlier) const {
-    if (paths_.contains(path) || offeredEarlier.contains(path)) return AddOutcome::kAlreadyThere;
-    if (!HasJpegExtension(path)) return AddOutcome::kNotJpegName;
-    if (!FitsImageRecord(path)) return AddOutcome::kPathTooLong;
+    if (paths_.contains(path) || offeredEarlier.contains(path))
+        return AddOutcome::kAlreadyThere;
+    if (!HasJpegExtension(path))
+        return AddOutcome::kNotJpegName;
+    if (!FitsImageRecord(path))
+        return AddOutcome::kPathTooLong;
     return AddOutcome::kAdded;
 }
 
@@ -144,14 +152,17 @@ void ImageCollection::Append(std::unique_ptr<CImgThumb> record) {
     records_.push_back(std::move(record));
     endInsertRows();
     Q_EMIT CountChanged(Count());
-    if (current_ < 0) SetCurrentIndex(0);
+    if (current_ < 0)
+        SetCurrentIndex(0);
 }
 
 AddOutcome ImageCollection::AddImage(const QString& path) {
     const AddOutcome screened = Screen(path, {});
-    if (screened != AddOutcome::kAdded) return screened;
+    if (screened != AddOutcome::kAdded)
+        return screened;
     std::unique_ptr<CImgThumb> record = MakeImageRecord(path);
-    if (!record) return AddOutcome::kUndecodable;
+    if (!record)
+        return AddOutcome::kUndecodable;
     Append(std::move(record));
     return AddOutcome::kAdded;
 }
@@ -168,7 +179,8 @@ AddSummary ImageCollection::AddImages(const QStringList& paths, int jobs,
     for (const QString& path : paths) {
         screened.push_back(Screen(path, offered));
         offered.insert(path);
-        if (screened.back() == AddOutcome::kAdded) toDecode.append(path);
+        if (screened.back() == AddOutcome::kAdded)
+            toDecode.append(path);
     }
     AddSummary summary;
     ThumbnailMaker maker(toDecode, jobs);
@@ -186,7 +198,8 @@ AddSummary ImageCollection::AddImages(const QStringList& paths, int jobs,
         } else if (outcome == AddOutcome::kPathTooLong) {
             ++summary.tooLong;
         }
-        if (onHandled) onHandled(static_cast<int>(i), outcome);
+        if (onHandled)
+            onHandled(static_cast<int>(i), outcome);
     }
     return summary;
 }
@@ -196,17 +209,23 @@ bool ImageCollection::LoadImageList(const QString& file, int jobs,
                                     const std::function<void()>& whileWaiting) {
     QStringList paths;
     qint64 size = 0;
-    if (!ReadImageListFile(file, paths, &size)) return false;
-    if (onProgress) onProgress(0, size);
+    if (!ReadImageListFile(file, paths, &size))
+        return false;
+    if (onProgress)
+        onProgress(0, size);
     qint64 done = 0;
-    AddImages(paths, jobs,
-              [&](int, AddOutcome outcome) {
-                  if (outcome != AddOutcome::kAdded) return;
-                  done += kImageRecordSize;
-                  if (onProgress) onProgress(done, size);
-              },
-              whileWaiting);
-    if (Count() > 0) SetCurrentIndex(0);
+    AddImages(
+        paths, jobs,
+        [&](int, AddOutcome outcome) {
+            if (outcome != AddOutcome::kAdded)
+                return;
+            done += kImageRecordSize;
+            if (onProgress)
+                onProgress(done, size);
+        },
+        whileWaiting);
+    if (Count() > 0)
+        SetCurrentIndex(0);
     return true;
 }
 
@@ -215,7 +234,8 @@ bool ImageCollection::SaveImageList(const QString& file, QString* error) const {
 }
 
 void ImageCollection::RemoveImage(int index) {
-    if (index < 0 || index >= Count()) return;
+    if (index < 0 || index >= Count())
+        return;
     beginRemoveRows(QModelIndex(), index, index);
     paths_.remove(records_[static_cast<std::size_t>(index)]->path);
     records_.erase(records_.begin() + index);
@@ -230,9 +250,11 @@ void ImageCollection::RemoveImage(int index) {
 void ImageCollection::RemoveImages(std::vector<int> indices) {
     std::sort(indices.begin(), indices.end());
     indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
-    for (auto it = indices.rbegin(); it != indices.rend(); ++it) RemoveImage(*it);
+    for (auto it = indices.rbegin(); it != indices.rend(); ++it)
+        RemoveImage(*it);
 }
 
 void ImageCollection::RemoveAll() {
-    while (Count() > 0) RemoveImage(0);
+    while (Count() > 0)
+        RemoveImage(0);
 }

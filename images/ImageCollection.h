@@ -29,7 +29,7 @@ struct AddSummary {
 // image i. Selection belongs to the list view that shows the model.
 class ImageCollection : public QAbstractListModel {
     Q_OBJECT
-public:
+  public:
     enum Role { kThumbnailRole = Qt::UserRole + 1, kWidthRole, kHeightRole };
 
     explicit ImageCollection(QObject* parent = nullptr);
@@ -74,11 +74,11 @@ public:
     void RemoveImages(std::vector<int> indices);
     void RemoveAll();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void CurrentIndexChanged(int index);
     void CountChanged(int count);
 
-private:
+  private:
     AddOutcome Screen(const QString& path, const QSet<QString>& offeredEarlier) const;
     void Append(std::unique_ptr<CImgThumb> record);
 

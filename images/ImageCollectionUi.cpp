@@ -31,23 +31,27 @@ struct WaitingDrop {
 };
 std::deque<WaitingDrop> g_waiting;
 
-int ThumbnailJobs() { return std::max(1, QThread::idealThreadCount()); }
+int ThumbnailJobs() {
+    return std::max(1, QThread::idealThreadCount());
+}
 
 // Keeps a widget from redrawing until the end of the scope.
 class UpdatesSuspended {
-public:
+  public:
     explicit UpdatesSuspended(QWidget* widget) : widget_(widget) {
-        if (widget_ == nullptr) return;
+        if (widget_ == nullptr)
+            return;
         wasEnabled_ = widget_->updatesEnabled();
         widget_->setUpdatesEnabled(false);
     }
     ~UpdatesSuspended() {
-        if (widget_ != nullptr) widget_->setUpdatesEnabled(wasEnabled_);
+        if (widget_ != nullptr)
+            widget_->setUpdatesEnabled(wasEnabled_);
     }
     UpdatesSuspended(const UpdatesSuspended&) = delete;
     UpdatesSuspended& operator=(const UpdatesSuspended&) = delete;
 
-private:
+  private:
     QPointer<QWidget> widget_;
     bool wasEnabled_ = true;
 };
@@ -60,9 +64,11 @@ DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringLi
                        const ProgressFactory& progress, CImgList* list) {
     DropSummary summary;
     QStringList files;
-    for (const QString& path : dropped) CollectFiles(path, files, nullptr, PumpPaintMessages);
+    for (const QString& path : dropped)
+        CollectFiles(path, files, nullptr, PumpPaintMessages);
     summary.collected = static_cast<int>(std::min<qsizetype>(files.size(), INT_MAX));
-    if (files.isEmpty()) return summary;
+    if (files.isEmpty())
+        return summary;
     {
         const UpdatesSuspended frozen(list);
         const std::unique_ptr<ProgressSink> window =
@@ -70,14 +76,16 @@ DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringLi
         summary.added = images.AddImages(
             files, ThumbnailJobs(),
             [&](int index, AddOutcome) {
-                if (window) window->Step(index + 1);
+                if (window)
+                    window->Step(index + 1);
                 PumpPaintMessages();
             },
             PumpPaintMessages);
     }
     if (summary.added.tooLong > 0) {
-        ShowNotice(parent, LangString(kPathsTooLongJapanese, kPathsTooLongEnglish)
-                               .arg(summary.added.tooLong));
+        ShowNotice(
+            parent,
+            LangString(kPathsTooLongJapanese, kPathsTooLongEnglish).arg(summary.added.tooLong));
     }
     return summary;
 }
@@ -99,7 +107,8 @@ DropSummary AddDroppedPaths(QWidget* parent, ImageCollection& images, const QStr
     while (!g_waiting.empty()) {
         const WaitingDrop next = std::move(g_waiting.front());
         g_waiting.pop_front();
-        if (next.images == nullptr || (next.hadParent && next.parent == nullptr)) continue;
+        if (next.images == nullptr || (next.hadParent && next.parent == nullptr))
+            continue;
         AddOneDrop(next.parent, *next.images, next.paths, next.progress, next.list);
     }
     return summary;
@@ -116,8 +125,10 @@ bool LoadImageListWithProgress(QWidget* parent, ImageCollection& images, const Q
             file, ThumbnailJobs(),
             [&](qint64 done, qint64 size) {
                 if (done == 0) {
-                    if (size > INT_MAX) scale = static_cast<double>(INT_MAX) / static_cast<double>(size);
-                    if (progress && size > 0) window = progress(parent, static_cast<int>(size * scale));
+                    if (size > INT_MAX)
+                        scale = static_cast<double>(INT_MAX) / static_cast<double>(size);
+                    if (progress && size > 0)
+                        window = progress(parent, static_cast<int>(size * scale));
                 } else if (window) {
                     window->Step(static_cast<int>(static_cast<double>(done) * scale));
                 }
@@ -125,12 +136,14 @@ bool LoadImageListWithProgress(QWidget* parent, ImageCollection& images, const Q
             },
             PumpPaintMessages);
     }
-    if (loaded && images.Count() > 0 && list != nullptr) list->SetSelected(0, true);
+    if (loaded && images.Count() > 0 && list != nullptr)
+        list->SetSelected(0, true);
     return loaded;
 }
 
 bool SaveImageListOrWarn(QWidget* parent, const ImageCollection& images, const QString& file) {
-    if (images.SaveImageList(file)) return true;
+    if (images.SaveImageList(file))
+        return true;
     ShowNotice(parent, LangString(kImageListNotSavedJapanese, kImageListNotSavedEnglish)
                            .arg(QDir::toNativeSeparators(file)));
     return false;

@@ -29,7 +29,8 @@ QByteArray SerializeImageRecords(const QStringList& paths) {
     data.reserve(paths.size() * kImageRecordSize);
     for (const QString& path : paths) {
         const QByteArray text = ToAnsi(path);
-        if (text.size() >= kImagePathFieldSize) continue;
+        if (text.size() >= kImagePathFieldSize)
+            continue;
         QByteArray record(kImageRecordSize, '\0');
         std::memcpy(record.data(), text.constData(), static_cast<std::size_t>(text.size()));
         data.append(record);
@@ -40,9 +41,11 @@ QByteArray SerializeImageRecords(const QStringList& paths) {
 bool ReadImageListFile(const QString& file, QStringList& paths, qint64* fileSize) {
     paths.clear();
     QFile input(file);
-    if (!input.open(QIODevice::ReadOnly)) return false;
+    if (!input.open(QIODevice::ReadOnly))
+        return false;
     const QByteArray data = input.readAll();
-    if (fileSize != nullptr) *fileSize = data.size();
+    if (fileSize != nullptr)
+        *fileSize = data.size();
     paths = ParseImageRecords(data);
     return true;
 }

@@ -13,15 +13,15 @@
 
 namespace {
 
-
 class ImageRowDelegate : public QAbstractItemDelegate {
-public:
+  public:
     using QAbstractItemDelegate::QAbstractItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         // A request for a row that no longer exists draws nothing.
-        if (!index.isValid() || index.row() >= index.model()->rowCount()) return;
+        if (!index.isValid() || index.row() >= index.model()->rowCount())
+            return;
         ImageRowContent row;
         row.thumbnail = index.data(ImageCollection::kThumbnailRole).value<QImage>();
         row.path = index.data(Qt::DisplayRole).toString();
@@ -30,7 +30,8 @@ public:
         const std::unique_ptr<QImage> canvas =
             DrawImageRow(row, option.rect.size(), option.state.testFlag(QStyle::State_Selected),
                          option.state.testFlag(QStyle::State_HasFocus));
-        if (canvas) painter->drawImage(option.rect.topLeft(), *canvas);
+        if (canvas)
+            painter->drawImage(option.rect.topLeft(), *canvas);
     }
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
@@ -69,7 +70,8 @@ std::unique_ptr<QImage> DrawImageRow(const ImageRowContent& row, QSize size, boo
                       QPoint(kImageRowTextLeft, (kImageRowHeight - text.Height()) / 2),
                       ToQColor(kImageRowTextColor));
     }
-    if (focused) InvertDottedOutline(*canvas);
+    if (focused)
+        InvertDottedOutline(*canvas);
     return canvas;
 }
 
@@ -87,12 +89,16 @@ CImgList::CImgList(QWidget* parent) : QListView(parent) {
     setPalette(colours);
 }
 
-void CImgList::SetCollection(ImageCollection* images) { setModel(images); }
+void CImgList::SetCollection(ImageCollection* images) {
+    setModel(images);
+}
 
 std::vector<int> CImgList::SelectedRows() const {
     std::vector<int> rows;
-    if (selectionModel() == nullptr) return rows;
-    for (const QModelIndex& index : selectionModel()->selectedRows()) rows.push_back(index.row());
+    if (selectionModel() == nullptr)
+        return rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -108,14 +114,16 @@ bool CImgList::IsSelected(int row) const {
 }
 
 void CImgList::SetSelected(int row, bool selected) {
-    if (model() == nullptr || row < 0 || row >= model()->rowCount()) return;
+    if (model() == nullptr || row < 0 || row >= model()->rowCount())
+        return;
     selectionModel()->select(model()->index(row, 0), selected ? QItemSelectionModel::Select
                                                               : QItemSelectionModel::Deselect);
 }
 
 int CImgList::NearestRow(const QPoint& pos) const {
     const int count = model() == nullptr ? 0 : model()->rowCount();
-    if (count == 0) return -1;
+    if (count == 0)
+        return -1;
     const QModelIndex index = indexAt(pos);
     return index.isValid() ? index.row() : count - 1;
 }
@@ -129,15 +137,17 @@ void CImgList::mousePressEvent(QMouseEvent* event) {
         // Below the last row the press belongs to the last row.
         selectionModel()->setCurrentIndex(model()->index(row, 0), QItemSelectionModel::Toggle);
     }
-    if (row < 0) return;
+    if (row < 0)
+        return;
     // Posted, so that whoever handles it sees the row's new selection.
-    QMetaObject::invokeMethod(this, [this, row] { Q_EMIT ImageClicked(row); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, row] { Q_EMIT ImageClicked(row); }, Qt::QueuedConnection);
 }
 
 QItemSelectionModel::SelectionFlags CImgList::selectionCommand(const QModelIndex& index,
                                                                const QEvent* event) const {
     // Dragging with the button held selects nothing: only clicks toggle.
-    if (event != nullptr && event->type() == QEvent::MouseMove) return QItemSelectionModel::NoUpdate;
+    if (event != nullptr && event->type() == QEvent::MouseMove)
+        return QItemSelectionModel::NoUpdate;
     return QListView::selectionCommand(index, event);
 }

@@ -50,7 +50,7 @@ std::unique_ptr<QImage> DrawImageRow(const ImageRowContent& row, QSize size, boo
 // previewed image follows the mouse only.
 class CImgList : public QListView {
     Q_OBJECT
-public:
+  public:
     explicit CImgList(QWidget* parent = nullptr);
 
     void SetCollection(ImageCollection* images);
@@ -61,16 +61,16 @@ public:
     bool IsSelected(int row) const;
     void SetSelected(int row, bool selected);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // Arrives after the click's selection change, from the event loop.
     void ImageClicked(int row);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
 
-private:
+  private:
     // The row under `pos`, or the last row below the last one; -1 when empty.
     int NearestRow(const QPoint& pos) const;
 };

@@ -12,7 +12,7 @@ constexpr int kThumbnailBox = 96;
 // One image of the collection: its path, a thumbnail of at most 96 x 96 and
 // the full size recorded when it was added.
 class CImgThumb {
-public:
+  public:
     CImgThumb(QString path, std::unique_ptr<CImg> thumbnail, int width, int height)
         : path(std::move(path)), thumbnail(std::move(thumbnail)), width(width), height(height) {}
     virtual ~CImgThumb() = default;

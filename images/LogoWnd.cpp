@@ -4,7 +4,8 @@
 
 std::unique_ptr<CImg> LoadLogoPicture() {
     auto picture = std::make_unique<CImg>();
-    if (picture->LoadFromResource(QString::fromLatin1(kLogoResource)) == 0) return nullptr;
+    if (picture->LoadFromResource(QString::fromLatin1(kLogoResource)) == 0)
+        return nullptr;
     return picture;
 }
 
@@ -24,7 +25,8 @@ void CLogoWnd::SetPicture(std::unique_ptr<CImg> picture) {
 }
 
 void CLogoWnd::paintEvent(QPaintEvent*) {
-    if (!picture_ || picture_->IsNull()) return;
+    if (!picture_ || picture_->IsNull())
+        return;
     QPainter painter(this);
     picture_->DrawPart(painter, 0, 0, width(), height(), 0, 0, picture_->GetWidth(),
                        picture_->GetHeight());

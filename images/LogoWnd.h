@@ -19,15 +19,15 @@ std::unique_ptr<CImg> LoadLogoPicture();
 // nothing at all. It takes no focus.
 class CLogoWnd : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CLogoWnd(QWidget* parent = nullptr);
 
     void SetPicture(std::unique_ptr<CImg> picture);
     const CImg* Picture() const { return picture_.get(); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     std::unique_ptr<CImg> picture_;
 };

@@ -61,19 +61,23 @@ CLicenseDlg::CLicenseDlg(int templateId, QString textPath, QWidget* parent)
 
 bool CLicenseDlg::LoadText() {
     QString text;
-    if (!ReadAgreementText(textPath_, text)) return false;
+    if (!ReadAgreementText(textPath_, text))
+        return false;
     text_->setPlainText(text);
     return true;
 }
 
 bool ReadAgreementText(const QString& path, QString& text) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxAgreementBytes) return false;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxAgreementBytes)
+        return false;
     const QByteArray bytes = file.read(kMaxAgreementBytes + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxAgreementBytes) return false;
+    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxAgreementBytes)
+        return false;
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString decoded = utf8.decode(bytes);
-    if (utf8.hasError()) decoded = QString::fromLocal8Bit(bytes);
+    if (utf8.hasError())
+        decoded = QString::fromLocal8Bit(bytes);
     decoded.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text = std::move(decoded);
     return true;

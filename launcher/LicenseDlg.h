@@ -9,7 +9,7 @@
 class QPlainTextEdit;
 
 class CLicenseDlg : public QDialog {
-public:
+  public:
     // `templateId` picks the texts: 11600 Japanese, 11601 English.
     CLicenseDlg(int templateId, QString textPath, QWidget* parent = nullptr);
 
@@ -23,7 +23,7 @@ public:
     static constexpr int kWidthUnits = 465;
     static constexpr int kHeightUnits = 228;
 
-private:
+  private:
     QString textPath_;
     QPlainTextEdit* text_ = nullptr;
 };

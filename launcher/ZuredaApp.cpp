@@ -22,15 +22,18 @@ constexpr int kPollMs = 20;
 }  // namespace
 
 CZuredaApp::CZuredaApp(QString folder) : folder_(std::move(folder)) {
-    if (folder_.isEmpty()) GetModuleFolder(folder_);
+    if (folder_.isEmpty())
+        GetModuleFolder(folder_);
 }
 
 bool CZuredaApp::InitInstance() {
     QCoreApplication::setApplicationName(ApplicationName());
     QCoreApplication::setOrganizationName(CompanyName());
     CInstanceMarker marker(QString::fromLatin1(kMarkerName));
-    if (marker.Acquire() != CInstanceMarker::Result::kAcquired) return false;
-    if (Agreed()) StartAndWait(folder_ + QString::fromLatin1(kMainProgram));
+    if (marker.Acquire() != CInstanceMarker::Result::kAcquired)
+        return false;
+    if (Agreed())
+        StartAndWait(folder_ + QString::fromLatin1(kMainProgram));
     return false;
 }
 
@@ -51,7 +54,8 @@ bool CZuredaApp::Agreed() const {
         ShowNotice(nullptr, LangString(kUnreadableJapanese, kUnreadableEnglish).arg(path));
         return false;
     }
-    if (dialog.exec() == QDialog::Accepted) return true;
+    if (dialog.exec() == QDialog::Accepted)
+        return true;
     ShowNotice(nullptr, LangString(kRefusedJapanese, kRefusedEnglish));
     return false;
 }

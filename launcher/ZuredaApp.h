@@ -7,7 +7,7 @@
 #include <QString>
 
 class CZuredaApp {
-public:
+  public:
     // `folder` holds the agreement texts and pelmora.bin, with a trailing
     // separator; empty means the launcher's own folder.
     explicit CZuredaApp(QString folder = {});
@@ -25,7 +25,7 @@ public:
     static constexpr int kUnreadableJapanese = 11623;
     static constexpr int kUnreadableEnglish = 11624;
 
-private:
+  private:
     bool Agreed() const;
 
     QString folder_;

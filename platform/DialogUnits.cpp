@@ -13,9 +13,13 @@ int Scale(int units, int numerator, int denominator) {
 
 }  // namespace
 
-int DialogUnitsToPixelsX(int units) { return Scale(units, 6, 4); }
+int DialogUnitsToPixelsX(int units) {
+    return Scale(units, 6, 4);
+}
 
-int DialogUnitsToPixelsY(int units) { return Scale(units, 13, 8); }
+int DialogUnitsToPixelsY(int units) {
+    return Scale(units, 13, 8);
+}
 
 PixelRect MapDialogRect(const PixelRect& units) {
     return {DialogUnitsToPixelsX(units.left), DialogUnitsToPixelsY(units.top),

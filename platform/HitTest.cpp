@@ -2,12 +2,15 @@
 
 namespace {
 
-PixelRect Box(int left, int top, int right, int bottom) { return {left, top, right, bottom}; }
+PixelRect Box(int left, int top, int right, int bottom) {
+    return {left, top, right, bottom};
+}
 
 }  // namespace
 
 int HitTestRect(int corner, int x, int y, const PixelRect& rect, int edge, int inside) {
-    if (rect.IsEmpty()) return kHitNothing;
+    if (rect.IsEmpty())
+        return kHitNothing;
     const int a = corner;
     const int b = edge;
     const int l = rect.left;
@@ -29,8 +32,10 @@ int HitTestRect(int corner, int x, int y, const PixelRect& rect, int edge, int i
         {Box(r - b, t + b, r + b, bo - b), kHitRight},
     };
     for (const auto& entry : boxes) {
-        if (entry.box.Contains(x, y)) return entry.code;
+        if (entry.box.Contains(x, y))
+            return entry.code;
     }
-    if (inside != 0 && rect.Contains(x, y)) return kHitInside;
+    if (inside != 0 && rect.Contains(x, y))
+        return kHitInside;
     return kHitNothing;
 }

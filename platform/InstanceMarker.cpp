@@ -15,14 +15,16 @@ constexpr char kRaiseRequest[] = "raise\n";
 // two users never see each other's copies.
 QString RuntimeFolder() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) folder = QDir::tempPath();
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
     return folder;
 }
 
 // The name as one file name component.
 QString SafeName(QString name) {
     for (QChar& c : name) {
-        if (c == u'/' || c == u'\\' || c == u':') c = u'_';
+        if (c == u'/' || c == u'\\' || c == u':')
+            c = u'_';
     }
     return name;
 }
@@ -32,8 +34,10 @@ void HandleRequest(QLocalSocket* socket, const std::function<void()>& onRequest)
     QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, onRequest] {
         constexpr auto size = static_cast<qint64>(sizeof kRaiseRequest - 1);
-        if (socket->bytesAvailable() < size) return;
-        if (socket->read(size) == kRaiseRequest) onRequest();
+        if (socket->bytesAvailable() < size)
+            return;
+        if (socket->read(size) == kRaiseRequest)
+            onRequest();
         socket->disconnectFromServer();
     });
 }
@@ -45,7 +49,9 @@ CInstanceMarker::CInstanceMarker(const QString& name) : name_(name), lock_(LockP
     lock_.setStaleLockTime(0);
 }
 
-CInstanceMarker::~CInstanceMarker() { Release(); }
+CInstanceMarker::~CInstanceMarker() {
+    Release();
+}
 
 QString CInstanceMarker::LockPath(const QString& name) {
     return RuntimeFolder() + u'/' + SafeName(name) + QStringLiteral(".lock");
@@ -61,20 +67,24 @@ QString CInstanceMarker::ServerName(const QString& name) {
 }
 
 CInstanceMarker::Result CInstanceMarker::Acquire() {
-    if (lock_.isLocked()) return Result::kAcquired;
+    if (lock_.isLocked())
+        return Result::kAcquired;
     QDir().mkpath(RuntimeFolder());
     // tryLock removes a lock whose owner is no longer running.
-    if (lock_.tryLock(0)) return Result::kAcquired;
+    if (lock_.tryLock(0))
+        return Result::kAcquired;
     return lock_.error() == QLockFile::LockFailedError ? Result::kAlreadyRunning : Result::kFailed;
 }
 
 void CInstanceMarker::Release() {
     server_.reset();
-    if (lock_.isLocked()) lock_.unlock();
+    if (lock_.isLocked())
+        lock_.unlock();
 }
 
 bool CInstanceMarker::ListenForRaise(std::function<void()> onRequest) {
-    if (!lock_.isLocked()) return false;
+    if (!lock_.isLocked())
+        return false;
     server_ = std::make_unique<QLocalServer>();
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     // Holding the lock, any socket left under the name is a dead copy's.
@@ -96,7 +106,8 @@ bool CInstanceMarker::ListenForRaise(std::function<void()> onRequest) {
 bool CInstanceMarker::AskToRaise(const QString& name, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(ServerName(name));
-    if (!socket.waitForConnected(timeoutMs)) return false;
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
     socket.write(kRaiseRequest);
     const bool sent = socket.waitForBytesWritten(timeoutMs);
     socket.disconnectFromServer();

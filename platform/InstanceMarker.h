@@ -15,7 +15,7 @@
 class QLocalServer;
 
 class CInstanceMarker {
-public:
+  public:
     explicit CInstanceMarker(const QString& name);
     ~CInstanceMarker();
     CInstanceMarker(const CInstanceMarker&) = delete;
@@ -39,7 +39,7 @@ public:
     static QString LockPath(const QString& name);
     static QString ServerName(const QString& name);
 
-private:
+  private:
     QString name_;
     QLockFile lock_;
     std::unique_ptr<QLocalServer> server_;

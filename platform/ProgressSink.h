@@ -10,7 +10,7 @@
 class QWidget;
 
 class ProgressSink {
-public:
+  public:
     virtual ~ProgressSink() = default;
     // Returns 1: go on.
     virtual int Step(int done) = 0;

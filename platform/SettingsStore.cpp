@@ -17,7 +17,9 @@ struct UserSettings {
     QSettings settings;
 };
 
-QString Key(const QString& section, const QString& entry) { return section + u'/' + entry; }
+QString Key(const QString& section, const QString& entry) {
+    return section + u'/' + entry;
+}
 
 }  // namespace
 
@@ -38,10 +40,12 @@ CSettingsStore::CSettingsStore(QString company, QString application)
 int CSettingsStore::GetProfileInt(const QString& section, const QString& entry,
                                   int defaultValue) const {
     UserSettings user(company_, application_);
-    if (user.settings.status() != QSettings::NoError) return defaultValue;
+    if (user.settings.status() != QSettings::NoError)
+        return defaultValue;
     const QVariant stored = user.settings.value(Key(section, entry));
     int value = defaultValue;
-    if (!stored.isValid() || !ParseProfileInt(stored.toString(), value)) return defaultValue;
+    if (!stored.isValid() || !ParseProfileInt(stored.toString(), value))
+        return defaultValue;
     return value;
 }
 

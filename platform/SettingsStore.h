@@ -8,7 +8,7 @@
 #include <QString>
 
 class CSettingsStore {
-public:
+  public:
     CSettingsStore(QString company, QString application);
 
     int GetProfileInt(const QString& section, const QString& entry, int defaultValue) const;
@@ -18,7 +18,7 @@ public:
     // Where the values live: the file on Linux, the registry key on Windows.
     QString Location() const;
 
-private:
+  private:
     QString company_;
     QString application_;
 };

@@ -14,7 +14,8 @@ bool Unescape(QStringView raw, QString& text) {
             text += raw[i];
             continue;
         }
-        if (++i == raw.size()) return false;
+        if (++i == raw.size())
+            return false;
         if (raw[i] == u'n') {
             text += u'\n';
         } else if (raw[i] == u'\\') {
@@ -31,7 +32,8 @@ bool IsValidKey(QStringView key) {
         return false;
     }
     for (const QChar c : key) {
-        if (!c.isDigit() && c != u'.') return false;
+        if (!c.isDigit() && c != u'.')
+            return false;
     }
     return true;
 }
@@ -40,7 +42,7 @@ const QHash<QString, QString>& Table() {
     static const QHash<QString, QString> table = [] {
         QFile file(QString::fromLatin1(kStringTableResource));
         return file.open(QIODevice::ReadOnly) ? ParseStringTable(file.readAll())
-                                               : QHash<QString, QString>();
+                                              : QHash<QString, QString>();
     }();
     return table;
 }
@@ -50,14 +52,17 @@ const QHash<QString, QString>& Table() {
 QHash<QString, QString> ParseStringTable(const QByteArray& utf8, QStringList* problems) {
     QHash<QString, QString> table;
     const auto complain = [problems](int line, const QString& what) {
-        if (problems == nullptr) return;
+        if (problems == nullptr)
+            return;
         problems->append(QStringLiteral("line %1: %2").arg(line).arg(what));
     };
     const QStringList lines = QString::fromUtf8(utf8).split(u'\n');
     for (int n = 0; n < lines.size(); ++n) {
         QStringView line = lines[n];
-        if (line.endsWith(u'\r')) line.chop(1);
-        if (line.isEmpty() || line.startsWith(u'#')) continue;
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
         const qsizetype tab = line.indexOf(u'\t');
         const QStringView key = tab < 0 ? line : line.left(tab);
         QString text;
@@ -74,7 +79,9 @@ QHash<QString, QString> ParseStringTable(const QByteArray& utf8, QStringList* pr
     return table;
 }
 
-QString ResourceString(int id) { return Table().value(QString::number(id)); }
+QString ResourceString(int id) {
+    return Table().value(QString::number(id));
+}
 
 QString LangString(int japaneseId, int englishId) {
     return ResourceString(IsJapaneseLanguage() ? japaneseId : englishId);

@@ -17,7 +17,8 @@ std::uint64_t PhysicalMemoryBytes() {
 #else
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) return kFallback;
+    if (pages <= 0 || pageSize <= 0)
+        return kFallback;
     return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
 #endif
 }

@@ -20,7 +20,9 @@ bool IsWide(char32_t c) {
            (c >= 0x20000 && c <= 0x3FFFD);
 }
 
-bool IsSpace(char32_t c) { return c == u' ' || c == u'\t' || c == 0x3000; }
+bool IsSpace(char32_t c) {
+    return c == u' ' || c == u'\t' || c == 0x3000;
+}
 
 // Characters that must not begin a line, and those that must not end one.
 bool NoLineStart(char32_t c) {
@@ -35,11 +37,14 @@ bool NoLineEnd(char32_t c) {
     return kSet.find(c) != std::u32string::npos;
 }
 
-bool IsPathSeparatorChar(QChar c) { return c == u'/' || c == u'\\'; }
+bool IsPathSeparatorChar(QChar c) {
+    return c == u'/' || c == u'\\';
+}
 
 // Cuts never fall between the halves of a surrogate pair.
 qsizetype CutBack(const QString& text, qsizetype at) {
-    if (at > 0 && at < text.size() && text[at].isLowSurrogate()) --at;
+    if (at > 0 && at < text.size() && text[at].isLowSurrogate())
+        --at;
     return at;
 }
 
@@ -53,7 +58,8 @@ struct Piece {
 // run is a path and is shortened rather than broken.
 bool RunHoldsPath(const QString& text, qsizetype from) {
     for (qsizetype j = from; j < text.size() && !IsSpace(text[j].unicode()); ++j) {
-        if (IsPathSeparatorChar(text[j])) return true;
+        if (IsPathSeparatorChar(text[j]))
+            return true;
     }
     return false;
 }
@@ -66,8 +72,7 @@ std::vector<Piece> SplitIntoPieces(const QString& paragraph) {
     bool pathRun = false;
     for (qsizetype i = 0; i < paragraph.size();) {
         const qsizetype start = i;
-        const qsizetype length =
-            paragraph[i].isHighSurrogate() && i + 1 < paragraph.size() ? 2 : 1;
+        const qsizetype length = paragraph[i].isHighSurrogate() && i + 1 < paragraph.size() ? 2 : 1;
         const QString unit = paragraph.mid(i, length);
         const char32_t c = length == 2 ? QChar::surrogateToUcs4(paragraph[i], paragraph[i + 1])
                                        : paragraph[i].unicode();
@@ -98,13 +103,15 @@ std::vector<Piece> SplitIntoPieces(const QString& paragraph) {
         current.word += unit;
         previous = c;
     }
-    if (!current.word.isEmpty() || !current.spaces.isEmpty()) pieces.push_back(std::move(current));
+    if (!current.word.isEmpty() || !current.spaces.isEmpty())
+        pieces.push_back(std::move(current));
     return pieces;
 }
 
 QString TrimEnd(QString text) {
     qsizetype end = text.size();
-    while (end > 0 && IsSpace(text[end - 1].unicode())) --end;
+    while (end > 0 && IsSpace(text[end - 1].unicode()))
+        --end;
     text.truncate(end);
     return text;
 }
@@ -113,7 +120,8 @@ QString TrimEnd(QString text) {
 // -1 when not even fits(0) holds.
 template <class Fits>
 qsizetype LargestFitting(qsizetype limit, const Fits& fits) {
-    if (!fits(0)) return -1;
+    if (!fits(0))
+        return -1;
     qsizetype low = 0;
     qsizetype high = limit;
     while (low < high) {
@@ -134,28 +142,32 @@ QFont FontWithCellHeight(const QString& face, int cellHeight, int weight) {
     font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
     int size = std::max(cellHeight, 1);
     font.setPixelSize(size);
-    while (size > 1 && QFontMetrics(font).height() > cellHeight) font.setPixelSize(--size);
+    while (size > 1 && QFontMetrics(font).height() > cellHeight)
+        font.setPixelSize(--size);
     return font;
 }
 
 QFont ProgramFont(int cellHeight, int weight) {
-    const QString face = IsJapaneseLanguage() ? QString::fromUtf16(kJapaneseFace)
-                                              : QStringLiteral("Arial");
+    const QString face =
+        IsJapaneseLanguage() ? QString::fromUtf16(kJapaneseFace) : QStringLiteral("Arial");
     return FontWithCellHeight(face, cellHeight, weight);
 }
 
 QString ElideWord(const QString& word, const QFontMetrics& metrics, int width) {
     const auto fits = [&](const QString& text) { return metrics.horizontalAdvance(text) <= width; };
-    if (fits(word)) return word;
+    if (fits(word))
+        return word;
     // A path keeps its last component and as much of its beginning as fits.
     qsizetype separator = word.size() - 1;
-    while (separator > 0 && !IsPathSeparatorChar(word[separator])) --separator;
+    while (separator > 0 && !IsPathSeparatorChar(word[separator]))
+        --separator;
     if (separator > 0) {
         const QString tail = word.mid(separator);
         const qsizetype kept = LargestFitting(separator, [&](qsizetype n) {
             return fits(word.left(CutBack(word, n)) + kEllipsis + tail);
         });
-        if (kept >= 0) return word.left(CutBack(word, kept)) + kEllipsis + tail;
+        if (kept >= 0)
+            return word.left(CutBack(word, kept)) + kEllipsis + tail;
     }
     // Otherwise the middle goes: as many characters from each end as fit.
     const auto shortened = [&](qsizetype n) {
@@ -175,7 +187,8 @@ TextBlock LayoutText(const QString& text, const QFont& font, int width) {
     block.font = font;
     const QFontMetrics metrics(font);
     block.lineHeight = metrics.height();
-    if (text.isEmpty() || width < 1) return block;
+    if (text.isEmpty() || width < 1)
+        return block;
     const auto fits = [&](const QString& line) {
         return metrics.horizontalAdvance(TrimEnd(line)) <= width;
     };
@@ -195,7 +208,8 @@ TextBlock LayoutText(const QString& text, const QFont& font, int width) {
                 line += piece.word + piece.spaces;
                 continue;
             }
-            if (!line.isEmpty()) push(line);
+            if (!line.isEmpty())
+                push(line);
             if (fits(piece.word)) {
                 line = piece.word + piece.spaces;
                 open = true;
@@ -205,13 +219,13 @@ TextBlock LayoutText(const QString& text, const QFont& font, int width) {
                 open = false;
             }
         }
-        if (!line.isEmpty() || open) push(line);
+        if (!line.isEmpty() || open)
+            push(line);
     }
     return block;
 }
 
-void DrawTextBlock(QPainter& painter, const TextBlock& block, QPoint topLeft,
-                   const QColor& color) {
+void DrawTextBlock(QPainter& painter, const TextBlock& block, QPoint topLeft, const QColor& color) {
     painter.save();
     painter.setFont(block.font);
     painter.setPen(color);

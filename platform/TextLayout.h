@@ -46,5 +46,4 @@ TextBlock LayoutText(const QString& text, const QFont& font, int width);
 QString ElideWord(const QString& word, const QFontMetrics& metrics, int width);
 
 // Draws the block's lines from `topLeft` down, without a background.
-void DrawTextBlock(QPainter& painter, const TextBlock& block, QPoint topLeft,
-                   const QColor& color);
+void DrawTextBlock(QPainter& painter, const TextBlock& block, QPoint topLeft, const QColor& color);

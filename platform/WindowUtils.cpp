@@ -28,7 +28,8 @@ std::optional<QCursor> CursorForHit(int hitCode) {
             return QCursor(Qt::SizeVerCursor);
         case kHitInside: {
             const QPixmap picture(QString::fromLatin1(kMoveCursorResource));
-            if (picture.isNull()) return std::nullopt;
+            if (picture.isNull())
+                return std::nullopt;
             return QCursor(picture, kMoveCursorHotSpot.x(), kMoveCursorHotSpot.y());
         }
         default:
@@ -38,7 +39,8 @@ std::optional<QCursor> CursorForHit(int hitCode) {
 
 bool RaiseWindowTitled(const QString& title) {
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (!window->isVisible() || window->windowTitle() != title) continue;
+        if (!window->isVisible() || window->windowTitle() != title)
+            continue;
         window->raise();
         window->activateWindow();
         return true;

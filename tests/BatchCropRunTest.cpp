@@ -25,17 +25,18 @@ const auto* const kApp = ::testing::AddGlobalTestEnvironment(new ApplicationEnvi
 const QString kDone = QStringLiteral("The process has been completed.");
 
 class PaintCountingView : public QWidget {
-public:
+  public:
     int paints = 0;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
 class BatchCropRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        for (const char* folder : {"a", "b", "out", "out2"}) QDir(dir_.path()).mkpath(folder);
+        for (const char* folder : {"a", "b", "out", "out2"})
+            QDir(dir_.path()).mkpath(folder);
         // a/p0 .. a/p3 and b/p0: two sources with the same title.
         AddPhoto("a/p0.JPG", 64, 48);
         AddPhoto("a/p1.JPG", 80, 64);
@@ -48,7 +49,8 @@ protected:
             ++folderQuestions_;
             promptSeen_ = prompt;
             ownerSeen_ = owner;
-            if (chosenFolder_.isEmpty()) return 0;
+            if (chosenFolder_.isEmpty())
+                return 0;
             folder = chosenFolder_;
             return 1;
         });
@@ -77,7 +79,8 @@ protected:
         QString text;
         ModalScript script({ClickButton(QMessageBox::Ok, &text)});
         const BatchRunSummary summary = all ? run_.OnCropAll(input_) : run_.OnCropSelected(input_);
-        if (message != nullptr) *message = text;
+        if (message != nullptr)
+            *message = text;
         EXPECT_LE(script.Answered(), 1);
         return summary;
     }
@@ -112,11 +115,13 @@ TEST_F(BatchCropRunTest, PreconditionsAnswerBeforeAnyFolderIsAsked) {
 
     ScopedLanguage japanese("ja_JP.UTF-8");
     EXPECT_FALSE(Command(false, &message).started);
-    EXPECT_EQ(message, QStringLiteral("画像が選択されていません。\n画像をクリックして選択してください。"));
+    EXPECT_EQ(message,
+              QStringLiteral("画像が選択されていません。\n画像をクリックして選択してください。"));
     std::swap(empty, input_);
     EXPECT_FALSE(Command(true, &message).started);
-    EXPECT_EQ(message,
-              QStringLiteral("画像をドラッグアンドドロップで追加してから、この操作を行ってください。"));
+    EXPECT_EQ(
+        message,
+        QStringLiteral("画像をドラッグアンドドロップで追加してから、この操作を行ってください。"));
     EXPECT_EQ(folderQuestions_, 0);
 }
 
@@ -129,7 +134,8 @@ TEST_F(BatchCropRunTest, CancellingTheFolderQuestionEndsWithoutAWord) {
     EXPECT_FALSE(summary.started);
     EXPECT_TRUE(message.isEmpty());
     EXPECT_EQ(folderQuestions_, 1);
-    EXPECT_EQ(promptSeen_, QStringLiteral("Select folder in which you want to save cropped images."));
+    EXPECT_EQ(promptSeen_,
+              QStringLiteral("Select folder in which you want to save cropped images."));
     EXPECT_EQ(ownerSeen_, &view_);
     EXPECT_TRUE(Written(Out()).isEmpty());
 
@@ -257,7 +263,8 @@ TEST_F(BatchCropRunTest, ARectangleOffOneImageFailsThatPairOnlyAndIsReported) {
 
     ScopedLanguage language("ja_JP.UTF-8");
     Command(true, &message);
-    EXPECT_EQ(message, QStringLiteral("処理が完了しました。\n\n保存できなかった切り抜き: 1 件\np3.JPG"));
+    EXPECT_EQ(message,
+              QStringLiteral("処理が完了しました。\n\n保存できなかった切り抜き: 1 件\np3.JPG"));
 }
 
 TEST_F(BatchCropRunTest, OutputIntoTheSourceFolderLeavesTheSourceUntouched) {
@@ -323,11 +330,13 @@ TEST(CompletionMessageTest, NamesTheFirstFewFailedSourcesOnce) {
     EXPECT_EQ(CompletionMessage(summary), kDone);
     summary.failed = 9;
     for (int i = 0; i < 7; ++i) {
-        summary.failedSources.append(QDir::toNativeSeparators(QStringLiteral("/in/f%1.jpg").arg(i)));
+        summary.failedSources.append(
+            QDir::toNativeSeparators(QStringLiteral("/in/f%1.jpg").arg(i)));
     }
     EXPECT_EQ(CompletionMessage(summary),
-              kDone + "\n\nCrops that could not be saved: 9\n"
-                      "f0.jpg\nf1.jpg\nf2.jpg\nf3.jpg\nf4.jpg\nand 2 more files");
+              kDone +
+                  "\n\nCrops that could not be saved: 9\n"
+                  "f0.jpg\nf1.jpg\nf2.jpg\nf3.jpg\nf4.jpg\nand 2 more files");
     ScopedLanguage japanese("ja_JP.UTF-8");
     EXPECT_TRUE(CompletionMessage(summary).endsWith(QStringLiteral("f4.jpg\nほか 2 ファイル")));
 }
@@ -337,8 +346,9 @@ TEST(CompletionMessageTest, AFlushTheDiskRefusedIsSaidBeforeTheFailures) {
     BatchRunSummary summary;
     summary.flushError = QStringLiteral("cannot flush /out to its disk: Input/output error");
     EXPECT_EQ(CompletionMessage(summary),
-              kDone + "\n\nThe disk could not confirm that the crops were saved.\n"
-                      "cannot flush /out to its disk: Input/output error");
+              kDone +
+                  "\n\nThe disk could not confirm that the crops were saved.\n"
+                  "cannot flush /out to its disk: Input/output error");
     summary.failed = 1;
     summary.failedSources = {QStringLiteral("/in/a.jpg")};
     EXPECT_TRUE(CompletionMessage(summary).endsWith(

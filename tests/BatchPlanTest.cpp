@@ -13,7 +13,7 @@ namespace {
 using namespace testing_support;
 
 class BatchPlanTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         QDir(dir_.path()).mkpath("a");
         QDir(dir_.path()).mkpath("b");
@@ -21,7 +21,8 @@ protected:
         JpegSpec spec;
         for (int i = 0; i < 5; ++i) {
             const QString folder = i == 4 ? "b" : "a";
-            const QString path = dir_.path() + "/" + folder + QStringLiteral("/p%1.JPG").arg(i == 4 ? 0 : i);
+            const QString path =
+                dir_.path() + "/" + folder + QStringLiteral("/p%1.JPG").arg(i == 4 ? 0 : i);
             WriteBytes(path, EncodeJpeg(spec));
             images_.push_back({path, spec.width, spec.height, 16, 16, {}});
         }
@@ -29,7 +30,8 @@ protected:
     QString Out() const { return dir_.path() + "/out"; }
     QStringList Names(const BatchPlan& plan) const {
         QStringList names;
-        for (const CropPair& pair : plan.pairs) names.append(pair.output.mid(Out().size() + 1));
+        for (const CropPair& pair : plan.pairs)
+            names.append(pair.output.mid(Out().size() + 1));
         return names;
     }
     QTemporaryDir dir_;
@@ -41,8 +43,8 @@ TEST_F(BatchPlanTest, SelectedImagesTimesRectanglesInOrder) {
                                           PixelRectangle(0, 0, 64, 48)};
     const BatchPlan plan = PlanBatch(images_, {1, 3}, rects, Out(), CropSettings{});
     EXPECT_EQ(plan.total, 6);
-    EXPECT_EQ(Names(plan), (QStringList{"p1-0.JPG", "p1-1.JPG", "p1-2.JPG", "p3-0.JPG",
-                                        "p3-1.JPG", "p3-2.JPG"}));
+    EXPECT_EQ(Names(plan), (QStringList{"p1-0.JPG", "p1-1.JPG", "p1-2.JPG", "p3-0.JPG", "p3-1.JPG",
+                                        "p3-2.JPG"}));
 }
 
 TEST_F(BatchPlanTest, SameTitleInTwoFoldersGetsTheNextFreeName) {
@@ -90,8 +92,8 @@ TEST_F(BatchPlanTest, OutputIntoTheSourceFolderLeavesTheSourceAlone) {
 }
 
 TEST_F(BatchPlanTest, EveryPairIsReportedOnceWhateverTheJobs) {
-    const std::vector<CCropRect> rects = {PixelRectangle(0, 0, 8, 8), PixelRectangle(500, 0, 600, 8),
-                                          PixelRectangle(0, 0, 64, 48)};
+    const std::vector<CCropRect> rects = {
+        PixelRectangle(0, 0, 8, 8), PixelRectangle(500, 0, 600, 8), PixelRectangle(0, 0, 64, 48)};
     for (const int jobs : {1, 2, 4}) {
         QDir(Out()).removeRecursively();
         QDir(dir_.path()).mkpath("out");
@@ -138,8 +140,9 @@ TEST_F(BatchPlanTest, ANameTakenAfterPlanningMovesThePairOnAndIsLeftAlone) {
             EXPECT_TRUE(DecodeJpeg(ReadBytes(outcome.output)).ok);
         }
         EXPECT_EQ(written, (QStringList{"p0-0_0.JPG", "p0-1.JPG", "p1-0.JPG", "p1-1_0.JPG"}));
-        EXPECT_EQ(QDir(Out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
-                  6);
+        EXPECT_EQ(
+            QDir(Out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+            6);
     }
 }
 

@@ -14,7 +14,7 @@ namespace {
 using testing_support::WriteBytes;
 
 class CollectFilesTest : public ::testing::Test {
-protected:
+  protected:
     void Make(const QString& relative) {
         const QString path = dir_.path() + "/" + relative;
         QDir().mkpath(QFileInfo(path).absolutePath());
@@ -22,7 +22,8 @@ protected:
     }
     QStringList Relative(const QStringList& files) const {
         QStringList out;
-        for (const QString& f : files) out.append(f.mid(dir_.path().size() + 1));
+        for (const QString& f : files)
+            out.append(f.mid(dir_.path().size() + 1));
         return out;
     }
     QTemporaryDir dir_;
@@ -59,7 +60,8 @@ TEST_F(CollectFilesTest, SubFolderFilesStayTogetherWhereTheFolderWasMet) {
     const qsizetype first = found.indexOf(QRegularExpression("top/sub/.*"));
     ASSERT_GE(first, 0);
     ASSERT_LE(first, 2);
-    for (qsizetype i = first; i < first + 3; ++i) EXPECT_TRUE(found[i].startsWith("top/sub/"));
+    for (qsizetype i = first; i < first + 3; ++i)
+        EXPECT_TRUE(found[i].startsWith("top/sub/"));
 }
 
 // A folder's entries come in name order, letter case ignored first, then
@@ -67,19 +69,21 @@ TEST_F(CollectFilesTest, SubFolderFilesStayTogetherWhereTheFolderWasMet) {
 // The names are made in an order that sorts nothing, and there are enough
 // of them that no file system lists them sorted by chance.
 TEST_F(CollectFilesTest, EntriesComeInNameOrderIgnoringCaseFirst) {
-    const QStringList made = {"p318.jpg", "p093.jpg", "b.jpg",      "p183.jpg",   "B.jpg",
-                              "c/z.jpg",  "c/A.jpg",  "c/a.jpg",    "b.JPG",      "a.jpg",
-                              "C2.jpg",   "p1.jpg",   "ä.jpg",      "p10.jpg",    "p2.jpg",
-                              "d/e/1.jpg", "D.jpg",   "_x.jpg",     "p0999.jpg",  "Z.jpg"};
-    for (const QString& name : made) Make("sorted/" + name);
+    const QStringList made = {"p318.jpg",  "p093.jpg", "b.jpg",   "p183.jpg",  "B.jpg",
+                              "c/z.jpg",   "c/A.jpg",  "c/a.jpg", "b.JPG",     "a.jpg",
+                              "C2.jpg",    "p1.jpg",   "ä.jpg",   "p10.jpg",   "p2.jpg",
+                              "d/e/1.jpg", "D.jpg",    "_x.jpg",  "p0999.jpg", "Z.jpg"};
+    for (const QString& name : made)
+        Make("sorted/" + name);
     QStringList files;
     ASSERT_TRUE(CollectFiles(dir_.path() + "/sorted", files));
-    const QStringList expected = {
-        "B.jpg",   "b.JPG",   "b.jpg",     "c/A.jpg",  "c/a.jpg",  "c/z.jpg",  "C2.jpg",
-        "d/e/1.jpg", "D.jpg", "p093.jpg",  "p0999.jpg", "p1.jpg",  "p10.jpg",  "p183.jpg",
-        "p2.jpg",  "p318.jpg", "Z.jpg",    "ä.jpg"};
+    const QStringList expected = {"B.jpg",     "b.JPG",  "b.jpg",     "c/A.jpg",  "c/a.jpg",
+                                  "c/z.jpg",   "C2.jpg", "d/e/1.jpg", "D.jpg",    "p093.jpg",
+                                  "p0999.jpg", "p1.jpg", "p10.jpg",   "p183.jpg", "p2.jpg",
+                                  "p318.jpg",  "Z.jpg",  "ä.jpg"};
     QStringList found = Relative(files);
-    for (QString& path : found) path.remove(0, QStringLiteral("sorted/").size());
+    for (QString& path : found)
+        path.remove(0, QStringLiteral("sorted/").size());
     // "_x.jpg" and "a.jpg": '_' sorts before letters once case is folded.
     EXPECT_EQ(found, QStringList({"_x.jpg", "a.jpg"}) + expected);
     EXPECT_TRUE(NameOrder("B", "b"));

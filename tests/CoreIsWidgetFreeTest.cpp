@@ -10,8 +10,7 @@
 TEST(CoreIsWidgetFreeTest, NoCoreFileIncludesAWidgetHeader) {
     QFile list(QStringLiteral(PELMORA_CORE_SOURCE_LIST));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
-    const QStringList files =
-        QString::fromUtf8(list.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList files = QString::fromUtf8(list.readAll()).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_GT(files.size(), 5);
     const QRegularExpression widgetInclude(QStringLiteral(
         R"(#\s*include\s*[<"](QtWidgets|Q(Widget|Application|Dialog|MainWindow|MessageBox|)"

@@ -16,7 +16,7 @@ namespace {
 using namespace testing_support;
 
 class CropManyTest : public ::testing::Test {
-protected:
+  protected:
     QString Source(JpegSpec spec) {
         const QString path = dir_.path() + "/src.jpg";
         WriteBytes(path, EncodeJpeg(spec));
@@ -38,10 +38,11 @@ JpegSpec WithExif(int width, int height) {
 
 TEST_F(CropManyTest, LosslessManyMatchesSingleCropsByteForByte) {
     const QString source = Source(WithExif(203, 157));
-    const std::vector<LosslessCropTarget> targets = {
-        {Path("m0.jpg"), 0, 0, 101, 78},   {Path("m1.jpg"), 50, 39, 101, 78},
-        {Path("m2.jpg"), 102, 79, 101, 78}, {Path("m3.jpg"), 0, 0, 203, 157},
-        {Path("m4.jpg"), 17, 9, 5, 3}};
+    const std::vector<LosslessCropTarget> targets = {{Path("m0.jpg"), 0, 0, 101, 78},
+                                                     {Path("m1.jpg"), 50, 39, 101, 78},
+                                                     {Path("m2.jpg"), 102, 79, 101, 78},
+                                                     {Path("m3.jpg"), 0, 0, 203, 157},
+                                                     {Path("m4.jpg"), 17, 9, 5, 3}};
     const auto results = LosslessCropMany(source, targets, ExistingOutput::kKeep);
     ASSERT_EQ(results.size(), targets.size());
     for (std::size_t i = 0; i < targets.size(); ++i) {
@@ -58,12 +59,13 @@ TEST_F(CropManyTest, LosslessManyMatchesSingleCropsByteForByte) {
 TEST_F(CropManyTest, OneBadTargetDoesNotStopTheOthers) {
     const QString source = Source(WithExif(64, 48));
     QDir(dir_.path()).mkdir("taken.jpg");
-    const auto results = LosslessCropMany(
-        source,
-        {{Path("ok1.jpg"), 0, 0, 8, 8}, {Path("bad.jpg"), 60, 0, 8, 8},
-         {Path("taken.jpg"), 0, 0, 8, 8}, {Path("no/dir.jpg"), 0, 0, 8, 8},
-         {Path("ok2.jpg"), 8, 8, 8, 8}},
-        ExistingOutput::kKeep);
+    const auto results = LosslessCropMany(source,
+                                          {{Path("ok1.jpg"), 0, 0, 8, 8},
+                                           {Path("bad.jpg"), 60, 0, 8, 8},
+                                           {Path("taken.jpg"), 0, 0, 8, 8},
+                                           {Path("no/dir.jpg"), 0, 0, 8, 8},
+                                           {Path("ok2.jpg"), 8, 8, 8, 8}},
+                                          ExistingOutput::kKeep);
     EXPECT_TRUE(results[0].ok);
     EXPECT_EQ(results[1].error, QStringLiteral("Invalid crop request"));
     EXPECT_FALSE(results[2].ok);
@@ -82,8 +84,8 @@ TEST_F(CropManyTest, AnUnreadableSourceFailsEveryTarget) {
     ASSERT_EQ(results.size(), 2U);
     EXPECT_FALSE(results[0].ok || results[1].ok);
     EXPECT_FALSE(results[1].error.isEmpty());
-    const auto missing = LosslessCropMany(Path("missing.jpg"), {{Path("c.jpg"), 0, 0, 8, 8}},
-                                          ExistingOutput::kKeep);
+    const auto missing =
+        LosslessCropMany(Path("missing.jpg"), {{Path("c.jpg"), 0, 0, 8, 8}}, ExistingOutput::kKeep);
     EXPECT_FALSE(missing[0].ok);
     EXPECT_FALSE(QFile::exists(Path("a.jpg")) || QFile::exists(Path("c.jpg")));
 }

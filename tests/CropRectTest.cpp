@@ -42,13 +42,13 @@ TEST(CropRectTest, ResolveClipsTruncatesAndRounds) {
         {Percent(0, 0, 50, 50), 101, 101, {0, 0, 51, 51}},
         {Percent(25, 25, 75, 75), 640, 480, {160, 120, 480, 360}},
         {Pixel(10.7, 0, 20.2, 5), 100, 100, {10, 0, 20, 5}},
-        {Pixel(-10.7, -3, 20, 5), 100, 100, {0, 0, 20, 5}},      // truncation toward zero, clipped
-        {Pixel(50, 50, 20, 80), 100, 100, {0, 0, 0, 0}},         // inverted
-        {Pixel(0, 0, 0.01, 5), 100, 100, {0, 0, 0, 0}},          // valid but resolves empty
+        {Pixel(-10.7, -3, 20, 5), 100, 100, {0, 0, 20, 5}},  // truncation toward zero, clipped
+        {Pixel(50, 50, 20, 80), 100, 100, {0, 0, 0, 0}},     // inverted
+        {Pixel(0, 0, 0.01, 5), 100, 100, {0, 0, 0, 0}},      // valid but resolves empty
         {Percent(0, 0, 100, 100), 7, 3, {0, 0, 7, 3}},
-        {Percent(33.3, 0, 66.7, 100), 10, 10, {3, 0, 7, 10}},    // 3.33+.5 -> 3, 6.67+.5 -> 7
-        {Pixel(0, 0, 1e300, 1e300), 64, 48, {0, 0, 64, 48}},     // absurd values saturate
-        {Pixel(0, 0, 10, 10), 0, 0, {0, 0, 0, 0}},               // 0 x 0 image
+        {Percent(33.3, 0, 66.7, 100), 10, 10, {3, 0, 7, 10}},  // 3.33+.5 -> 3, 6.67+.5 -> 7
+        {Pixel(0, 0, 1e300, 1e300), 64, 48, {0, 0, 64, 48}},   // absurd values saturate
+        {Pixel(0, 0, 10, 10), 0, 0, {0, 0, 0, 0}},             // 0 x 0 image
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.rect.Resolve(c.width, c.height), c.expected)
@@ -72,7 +72,8 @@ TEST(CropRectTest, ValidityWorksInHundredthsOfAUnit) {
 }
 
 TEST(CropRectTest, FormatRoundsPixelsAndKeepsTwoPercentDecimals) {
-    EXPECT_EQ(Pixel(10.7, 0, 20.2, 5).Format(), QStringLiteral("(11 pixel, 0 pixel)-(20 pixel, 5 pixel)"));
+    EXPECT_EQ(Pixel(10.7, 0, 20.2, 5).Format(),
+              QStringLiteral("(11 pixel, 0 pixel)-(20 pixel, 5 pixel)"));
     EXPECT_EQ(Percent(0, 0, 100, 100).Format(),
               QStringLiteral("(0.00 %, 0.00 %)-(100.00 %, 100.00 %)"));
     EXPECT_EQ(Percent(12.345, 1, 2, 3).Format().left(9), QStringLiteral("(12.35 %,"));
@@ -146,8 +147,8 @@ TEST(CropRectTest, DefaultColoursAreAlwaysSaturated) {
     for (int i = 0; i < 200; ++i) {
         const ColorRef c = CCropRect().color;
         const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
-        const bool twoEqual = (r == g && g + b == 255) || (g == b && r + g == 255) ||
-                              (r == b && r + g == 255);
+        const bool twoEqual =
+            (r == g && g + b == 255) || (g == b && r + g == 255) || (r == b && r + g == 255);
         EXPECT_TRUE(twoEqual) << std::hex << c;
         EXPECT_EQ(c >> 24, 0U);
     }

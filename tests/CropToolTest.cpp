@@ -4,12 +4,12 @@
 #include "TestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -23,11 +23,11 @@ using namespace testing_support;
 const QString kTool = QStringLiteral(PELMORA_CROP_TOOL);
 
 class CropToolTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         root_ = dir_.path();
-        QFile::setPermissions(root_, QFile::permissions(root_) | QFileDevice::ExeOther |
-                                         QFileDevice::ReadOther);
+        QFile::setPermissions(
+            root_, QFile::permissions(root_) | QFileDevice::ExeOther | QFileDevice::ReadOther);
         QDir(root_).mkdir("in");
         QDir(root_).mkdir("out");
         SetOpen(root_ + "/in");
@@ -103,8 +103,7 @@ TEST_F(CropToolTest, FolderSearchCountsSkipsAndFailures) {
     WriteBytes(root_ + "/in/trip/broken.jpg", "not a jpeg");
     const CommandResult result = Run({"-o", Out(), "-r", "0,0,16,16", root_ + "/in/trip"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out,
-              QByteArray("2 written, 1 failed, 1 skipped (not named .jpg or .jpeg)\n"));
+    EXPECT_EQ(result.out, QByteArray("2 written, 1 failed, 1 skipped (not named .jpg or .jpeg)\n"));
     EXPECT_TRUE(result.err.contains("broken.jpg")) << result.err.toStdString();
     EXPECT_EQ(Outputs(), (QStringList{"a.jpg", "b.jpeg"}));
     // --verbose names what was skipped.
@@ -129,7 +128,9 @@ TEST_F(CropToolTest, VerboseReportsTheRegionActuallyWritten) {
     const QString photo = Photo("v.jpg", 1000, 750);
     const CommandResult result = Run({"--verbose", "-o", Out(), "-r", "100x50+20+37", photo});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, (photo + " -> " + Out() + "/v.jpg 104x55+16+32\n1 written, 0 failed, 0 skipped\n").toLocal8Bit());
+    EXPECT_EQ(result.out,
+              (photo + " -> " + Out() + "/v.jpg 104x55+16+32\n1 written, 0 failed, 0 skipped\n")
+                  .toLocal8Bit());
 }
 
 TEST_F(CropToolTest, VerboseRegionsFollowEachSamplingsBlockGrid) {
@@ -138,8 +139,10 @@ TEST_F(CropToolTest, VerboseRegionsFollowEachSamplingsBlockGrid) {
         int components, h0, v0;
         const char* region;  // for 100x50+27+13
     };
-    const Kind kinds[] = {{"420", 3, 2, 2, "111x63+16+0"}, {"422", 3, 2, 1, "111x55+16+8"},
-                          {"444", 3, 1, 1, "103x55+24+8"}, {"411", 3, 4, 1, "127x55+0+8"},
+    const Kind kinds[] = {{"420", 3, 2, 2, "111x63+16+0"},
+                          {"422", 3, 2, 1, "111x55+16+8"},
+                          {"444", 3, 1, 1, "103x55+24+8"},
+                          {"411", 3, 4, 1, "127x55+0+8"},
                           {"gray", 1, 2, 2, "103x55+24+8"}};
     for (const Kind& kind : kinds) {
         JpegSpec spec;
@@ -157,10 +160,16 @@ TEST_F(CropToolTest, VerboseRegionsFollowEachSamplingsBlockGrid) {
 }
 
 TEST_F(CropToolTest, CtrlCStopsCleanlyInTheMiddleOfALongRun) {
-    for (int i = 0; i < 10; ++i) Photo(QStringLiteral("big%1.jpg").arg(i), 1600, 1200);
+    for (int i = 0; i < 10; ++i)
+        Photo(QStringLiteral("big%1.jpg").arg(i), 1600, 1200);
     QStringList arguments{"-j", "1", "-o", Out()};
     for (int r = 0; r < 50; ++r) {
-        arguments << "-r" << QStringLiteral("%1,%2,%3,%4").arg(r * 7).arg(r * 5).arg(800 + r * 7).arg(700 + r * 5);
+        arguments << "-r"
+                  << QStringLiteral("%1,%2,%3,%4")
+                         .arg(r * 7)
+                         .arg(r * 5)
+                         .arg(800 + r * 7)
+                         .arg(700 + r * 5);
     }
     arguments << root_ + "/in";
     QProcess process;
@@ -168,7 +177,8 @@ TEST_F(CropToolTest, CtrlCStopsCleanlyInTheMiddleOfALongRun) {
     ASSERT_TRUE(process.waitForStarted());
     QElapsedTimer waited;
     waited.start();
-    while (Outputs().size() < 3 && waited.elapsed() < 60000) QThread::msleep(5);
+    while (Outputs().size() < 3 && waited.elapsed() < 60000)
+        QThread::msleep(5);
     ASSERT_GE(Outputs().size(), 3) << "the run did not start writing";
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(60000));
@@ -181,7 +191,8 @@ TEST_F(CropToolTest, CtrlCStopsCleanlyInTheMiddleOfALongRun) {
     for (const QString& name : written) {
         EXPECT_TRUE(DecodeJpeg(ReadBytes(Out() + "/" + name)).ok) << name.toStdString();
     }
-    const QByteArray count = QByteArray::number(static_cast<int>(written.size())) + " written, 0 failed";
+    const QByteArray count =
+        QByteArray::number(static_cast<int>(written.size())) + " written, 0 failed";
     EXPECT_TRUE(summary.startsWith(count)) << summary.toStdString();
 }
 
@@ -234,7 +245,8 @@ TEST_F(CropToolTest, RectFileEdgesWithConversionDustAreCutWhereShown) {
 }
 
 TEST_F(CropToolTest, ParallelAndSequentialRunsWriteTheSameFiles) {
-    for (int i = 0; i < 6; ++i) Photo(QStringLiteral("p%1.jpg").arg(i), 120 + i, 90);
+    for (int i = 0; i < 6; ++i)
+        Photo(QStringLiteral("p%1.jpg").arg(i), 120 + i, 90);
     QDir(root_).mkdir("out2");
     const QStringList common{"-r", "5,5,60,60", "-r", "50%,0%,100%,50%", root_ + "/in"};
     ASSERT_EQ(Run(QStringList{"-j", "1", "-o", Out()} + common).exitCode, 0);
@@ -242,7 +254,8 @@ TEST_F(CropToolTest, ParallelAndSequentialRunsWriteTheSameFiles) {
     const QStringList names = Outputs();
     EXPECT_EQ(names.size(), 12);
     for (const QString& name : names) {
-        EXPECT_EQ(ReadBytes(Out() + "/" + name), ReadBytes(root_ + "/out2/" + name)) << name.toStdString();
+        EXPECT_EQ(ReadBytes(Out() + "/" + name), ReadBytes(root_ + "/out2/" + name))
+            << name.toStdString();
     }
 }
 
@@ -260,7 +273,9 @@ TEST_F(CropToolTest, RecompressCutsToThePixelWithTheGivenQuality) {
     QImage png(30, 20, QImage::Format_RGB32);
     png.fill(Qt::red);
     ASSERT_TRUE(png.save(root_ + "/in/fake.jpg", "PNG"));
-    EXPECT_EQ(Run({"-m", "recompress", "-o", Out(), "-r", "0,0,10,10", root_ + "/in/fake.jpg"}).exitCode, 0);
+    EXPECT_EQ(
+        Run({"-m", "recompress", "-o", Out(), "-r", "0,0,10,10", root_ + "/in/fake.jpg"}).exitCode,
+        0);
     EXPECT_EQ(Run({"-o", Out(), "-r", "0,0,10,10", root_ + "/in/fake.jpg"}).exitCode, 1);
 }
 
@@ -323,7 +338,7 @@ TEST_F(CropToolTest, MissingPathIsNamedAndTheRestIsStillCropped) {
 
 // Root may read and write anything, so these run the tool as user nobody.
 class CropToolAsNobodyTest : public CropToolTest {
-protected:
+  protected:
     void SetUp() override {
         CropToolTest::SetUp();
         tool_ = root_ + "/pelmora-crop";
@@ -338,7 +353,8 @@ protected:
 
 TEST_F(CropToolAsNobodyTest, UnwritableOutputFolderFailsEveryPairAndLeavesNothing) {
     const QString photo = Photo("w.jpg");
-    const CommandResult result = RunAsUser({"-o", Out(), "-r", "0,0,8,8", "-r", "8,8,16,16", photo});
+    const CommandResult result =
+        RunAsUser({"-o", Out(), "-r", "0,0,8,8", "-r", "8,8,16,16", photo});
     ASSERT_NE(result.exitCode, -1) << "setpriv could not run the tool";
     EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
     EXPECT_EQ(result.out, QByteArray("0 written, 2 failed, 0 skipped\n"));
@@ -354,7 +370,8 @@ TEST_F(CropToolAsNobodyTest, UnreadableSourceAndUnsearchableFolderAreReported) {
     const QString secret = Photo("secret.jpg");
     QFile::setPermissions(secret, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     Photo("tree/locked/x.jpg");
-    QFile::setPermissions(root_ + "/in/tree/locked", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(root_ + "/in/tree/locked",
+                          QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     SetOpen(root_ + "/in/tree");
     const CommandResult result =
         RunAsUser({"-o", shared, "-r", "0,0,8,8", secret, root_ + "/in/tree"});

@@ -10,9 +10,8 @@ namespace {
 TEST(DialogUnitsTest, ConvertsWithTheDialogFontsBaseUnits) {
     for (const auto& [units, x, y] :
          {std::tuple{0, 0, 0}, std::tuple{1, 2, 2}, std::tuple{2, 3, 3}, std::tuple{3, 5, 5},
-          std::tuple{4, 6, 7}, std::tuple{8, 12, 13}, std::tuple{7, 11, 11},
-          std::tuple{-1, -2, -2}, std::tuple{-3, -5, -5}, std::tuple{465, 698, 756},
-          std::tuple{228, 342, 371}}) {
+          std::tuple{4, 6, 7}, std::tuple{8, 12, 13}, std::tuple{7, 11, 11}, std::tuple{-1, -2, -2},
+          std::tuple{-3, -5, -5}, std::tuple{465, 698, 756}, std::tuple{228, 342, 371}}) {
         EXPECT_EQ(DialogUnitsToPixelsX(units), x) << units;
         EXPECT_EQ(DialogUnitsToPixelsY(units), y) << units;
     }

@@ -28,14 +28,15 @@ QRect Ink(const QImage& image) {
     QRect box;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (image.pixelColor(x, y) != Qt::white) box |= QRect(x, y, 1, 1);
+            if (image.pixelColor(x, y) != Qt::white)
+                box |= QRect(x, y, 1, 1);
         }
     }
     return box;
 }
 
 class HelpWndTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { SetUpPlatformUi(); }
     ScopedLanguage language_{"en_US.UTF-8"};
 };
@@ -76,7 +77,8 @@ TEST_F(HelpWndTest, CornersAreCutByQuarterEllipses) {
         EXPECT_TRUE(card.contains(kept)) << kept.x() << "," << kept.y();
     }
     int area = 0;
-    for (const QRect& r : card) area += r.width() * r.height();
+    for (const QRect& r : card)
+        area += r.width() * r.height();
     EXPECT_EQ(area, 150 * 80 - 4);
     const QRegion round = RoundedRectRegion(40, 40, 20, 20);
     EXPECT_FALSE(round.contains(QPoint(2, 2)));  // centre 10.6 px from the corner's centre

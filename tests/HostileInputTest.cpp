@@ -43,11 +43,13 @@ struct HostileCase {
     PixelRect rect{9, 9, 29, 19};
 };
 
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // A TIFF structure written in either byte order.
 class Tiff {
-public:
+  public:
     explicit Tiff(bool bigEndian) : big_(bigEndian) { data_.append(big_ ? "MM" : "II"); }
     Tiff& U16(unsigned v) {
         const char hi = static_cast<char>((v >> 8) & 0xFF);
@@ -55,14 +57,16 @@ public:
         data_.append(big_ ? hi : lo).append(big_ ? lo : hi);
         return *this;
     }
-    Tiff& U32(std::uint32_t v) { return big_ ? U16(v >> 16).U16(v & 0xFFFF) : U16(v & 0xFFFF).U16(v >> 16); }
+    Tiff& U32(std::uint32_t v) {
+        return big_ ? U16(v >> 16).U16(v & 0xFFFF) : U16(v & 0xFFFF).U16(v >> 16);
+    }
     // One IFD entry: tag, type, count, value or offset.
     Tiff& Entry(unsigned tag, unsigned type, std::uint32_t count, std::uint32_t value) {
         return U16(tag).U16(type).U32(count).U32(value);
     }
     QByteArray Marker() const { return QByteArray("Exif\0\0", 6) + data_; }
 
-private:
+  private:
     bool big_;
     QByteArray data_;
 };
@@ -94,7 +98,9 @@ QByteArray ExifWithHugeIfds(bool big, std::uint32_t count, std::uint32_t width,
         .Entry(kPixelY, kLong, count, height)
         .Marker();
 }
-QByteArray ExifClaimingBillions(bool big) { return ExifWithHugeIfds(big, 0xFFFFFFFF, 64, 48); }
+QByteArray ExifClaimingBillions(bool big) {
+    return ExifWithHugeIfds(big, 0xFFFFFFFF, 64, 48);
+}
 
 QByteArray PhotoWithMarker(int code, const QByteArray& data) {
     JpegSpec spec;
@@ -129,8 +135,13 @@ std::vector<HostileCase> Cases() {
          false, false},
         {"PngNamedJpg", [] { return SavedByQt("PNG"); }, Outcome::kRefused,
          "Not a JPEG file: starts with 0x89 0x50", true, true},
-        {"GifNamedJpg", OnePixelGif, Outcome::kRefused, "Not a JPEG file: starts with 0x47 0x49",
-         true, true, {0, 0, 1, 1}},
+        {"GifNamedJpg",
+         OnePixelGif,
+         Outcome::kRefused,
+         "Not a JPEG file: starts with 0x47 0x49",
+         true,
+         true,
+         {0, 0, 1, 1}},
         {"TextNamedJpg", [] { return QByteArray("Not a picture at all.\n"); }, Outcome::kRefused,
          "Not a JPEG file: starts with 0x4e 0x6f", false, false},
         {"SoiOnly", [] { return QByteArray::fromHex("ffd8"); }, Outcome::kRefused,
@@ -143,17 +154,29 @@ std::vector<HostileCase> Cases() {
          Outcome::kRefused, "Invalid JPEG file structure: missing SOS marker", false, false},
         // libjpeg's own limit comes first here; 65000 x 65000 meets ours
         // (JpegLimitsTest).
-        {"Claims65535Square", [] { return MakeHeaderOnlyJpeg(65535, 65535); }, Outcome::kRefused,
-         "Maximum supported image dimension is 65500 pixels", false, false, {0, 0, 16, 16}},
+        {"Claims65535Square",
+         [] { return MakeHeaderOnlyJpeg(65535, 65535); },
+         Outcome::kRefused,
+         "Maximum supported image dimension is 65500 pixels",
+         false,
+         false,
+         {0, 0, 16, 16}},
         {"RestartMarkersMissing",
          [] {
              JpegSpec spec;
              spec.restartRows = 1;
              return WithoutRestartMarkers(EncodeJpeg(spec));
          },
-         Outcome::kWithWarnings, {}, true, true},
-        {"Comment64K", [] { return PhotoWithMarker(JPEG_COM, QByteArray(65533, 'c')); },
-         Outcome::kWritten, {}, true, true},
+         Outcome::kWithWarnings,
+         {},
+         true,
+         true},
+        {"Comment64K",
+         [] { return PhotoWithMarker(JPEG_COM, QByteArray(65533, 'c')); },
+         Outcome::kWritten,
+         {},
+         true,
+         true},
         {"Cmyk", [] { return Cmyk(false); }, Outcome::kWritten, {}, true, true},
         {"Ycck", [] { return Cmyk(true); }, Outcome::kWritten, {}, true, true},
         {"TwelveBit", [] { return MakeHeaderOnlyJpeg(64, 48, 0xC1, 12); }, Outcome::kRefused,
@@ -166,25 +189,38 @@ std::vector<HostileCase> Cases() {
              spec.arithmetic = true;
              return EncodeJpeg(spec);
          },
-         Outcome::kWritten, {}, true, true},
+         Outcome::kWritten,
+         {},
+         true,
+         true},
     };
     for (const bool big : {false, true}) {
         const std::string order = big ? "BigEndian" : "LittleEndian";
         cases.push_back({"ExifPointingOutside" + order,
                          [big] { return PhotoWithMarker(JPEG_APP0 + 1, ExifPointingOutside(big)); },
-                         Outcome::kWritten, {}, true, true});
+                         Outcome::kWritten,
+                         {},
+                         true,
+                         true});
         cases.push_back({"ExifLoopingBack" + order,
                          [big] { return PhotoWithMarker(JPEG_APP0 + 1, ExifLoopingBack(big)); },
-                         Outcome::kWritten, {}, true, true});
-        cases.push_back({"ExifClaimingBillions" + order,
-                         [big] { return PhotoWithMarker(JPEG_APP0 + 1, ExifClaimingBillions(big)); },
-                         Outcome::kWritten, {}, true, true});
+                         Outcome::kWritten,
+                         {},
+                         true,
+                         true});
+        cases.push_back(
+            {"ExifClaimingBillions" + order,
+             [big] { return PhotoWithMarker(JPEG_APP0 + 1, ExifClaimingBillions(big)); },
+             Outcome::kWritten,
+             {},
+             true,
+             true});
     }
     return cases;
 }
 
 class HostileInputTest : public ::testing::TestWithParam<HostileCase> {
-protected:
+  protected:
     void SetUp() override {
         QDir(dir_.path()).mkdir(QStringLiteral("out"));
         source_ = dir_.path() + QStringLiteral("/hostile.jpg");
@@ -209,11 +245,10 @@ TEST_P(HostileInputTest, LosslessCropHasItsDefinedOutcome) {
         LosslessCrop(source_, Out("a.jpg"), static_cast<std::uint32_t>(r.left),
                      static_cast<std::uint32_t>(r.top), static_cast<std::uint32_t>(r.Width()),
                      static_cast<std::uint32_t>(r.Height()));
-    const int fileResult = LosslessCropFile(source_.toLocal8Bit().constData(),
-                                            Out("b.jpg").toLocal8Bit().constData(),
-                                            static_cast<unsigned>(r.left), static_cast<unsigned>(r.top),
-                                            static_cast<unsigned>(r.Width()),
-                                            static_cast<unsigned>(r.Height()));
+    const int fileResult =
+        LosslessCropFile(source_.toLocal8Bit().constData(), Out("b.jpg").toLocal8Bit().constData(),
+                         static_cast<unsigned>(r.left), static_cast<unsigned>(r.top),
+                         static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()));
     if (c.lossless == Outcome::kRefused) {
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(fileResult, 0);
@@ -286,14 +321,16 @@ TEST(HostileInputToolTest, CropToolReportsEveryFilePlainly) {
     for (const HostileCase& c : cases) {
         SCOPED_TRACE(c.name);
         const QString file = QString::fromStdString(c.name) + QStringLiteral(".jpg");
-        const QString failure = QStringLiteral("%1: rectangle 1 ((10.00 %, 10.00 %)-(60.00 %, 60.00 %)): "
-                                               "not a readable JPEG: %2")
+        const QString failure = QStringLiteral(
+                                    "%1: rectangle 1 ((10.00 %, 10.00 %)-(60.00 %, 60.00 %)): "
+                                    "not a readable JPEG: %2")
                                     .arg(file, c.reason);
         EXPECT_EQ(err.contains(failure), c.lossless == Outcome::kRefused) << err.toStdString();
         const QRegularExpression warning(QRegularExpression::escape(file) +
                                          QStringLiteral(": \\d+ warnings? about damaged data"));
         EXPECT_EQ(warning.match(err).hasMatch(), c.lossless == Outcome::kWithWarnings);
-        if (c.lossless == Outcome::kRefused) ++refused;
+        if (c.lossless == Outcome::kRefused)
+            ++refused;
     }
     const int written = static_cast<int>(cases.size()) - refused;
     EXPECT_TRUE(result.out.contains(
@@ -311,7 +348,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, HostileInputTest, ::testing::ValuesIn(Cases()),
                          });
 
 class HostileInputOutputTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { QDir(dir_.path()).mkdir(QStringLiteral("out")); }
     QString Write(const QByteArray& data) const {
         const QString path = dir_.path() + QStringLiteral("/in.jpg");
@@ -339,14 +376,16 @@ TEST_F(HostileInputOutputTest, ProgressivePhotoCutInEveryScanStillCrops) {
         // its header to the next marker.
         const qsizetype start = scans[i] + 2 + ((bytes[scans[i] + 2] << 8) | bytes[scans[i] + 3]);
         qsizetype end = start;
-        while (end + 1 < photo.size() && !(bytes[end] == 0xFF && bytes[end + 1] != 0)) ++end;
+        while (end + 1 < photo.size() && !(bytes[end] == 0xFF && bytes[end + 1] != 0))
+            ++end;
         ASSERT_GT(end - start, 4);
         const QString path = Write(photo.left((start + end) / 2));
         const LosslessCropResult lossless = LosslessCrop(path, Out("a.jpg"), 20, 12, 50, 40);
         ASSERT_TRUE(lossless.ok) << lossless.error.toStdString();
         EXPECT_GT(lossless.warnings, 0);
         EXPECT_TRUE(DecodeJpeg(ReadBytes(Out("a.jpg"))).ok);
-        const RecompressCropResult recompress = RecompressCrop(path, Out("b.jpg"), {20, 12, 70, 52}, 80);
+        const RecompressCropResult recompress =
+            RecompressCrop(path, Out("b.jpg"), {20, 12, 70, 52}, 80);
         EXPECT_TRUE(recompress.ok) << recompress.error.toStdString();
         EXPECT_GT(recompress.warnings, 0);
         EXPECT_NE(MakeImageRecord(path), nullptr);
@@ -377,7 +416,8 @@ TEST_F(HostileInputOutputTest, MalformedExifIsCopiedAsItIs) {
 
 TEST_F(HostileInputOutputTest, LargestCommentIsKeptByteForByte) {
     QByteArray comment(65533, '\0');
-    for (int i = 0; i < comment.size(); ++i) comment[i] = static_cast<char>(i * 7);
+    for (int i = 0; i < comment.size(); ++i)
+        comment[i] = static_cast<char>(i * 7);
     const QString path = Write(PhotoWithMarker(JPEG_COM, comment));
     ASSERT_TRUE(LosslessCrop(path, Out("a.jpg"), 8, 8, 16, 16).ok);
     const std::vector<JpegSpec::Marker> markers = ReadMarkers(ReadBytes(Out("a.jpg")));

@@ -17,7 +17,7 @@ namespace {
 using namespace testing_support;
 
 class ImageCollectionTest : public ::testing::Test {
-protected:
+  protected:
     QString Photo(const QString& name, int width = 64, int height = 48) {
         const QString path = dir_.path() + "/" + name;
         QDir().mkpath(QFileInfo(path).absolutePath());
@@ -29,7 +29,8 @@ protected:
     }
     QStringList Relative(const QStringList& paths) const {
         QStringList out;
-        for (const QString& p : paths) out.append(p.mid(dir_.path().size() + 1));
+        for (const QString& p : paths)
+            out.append(p.mid(dir_.path().size() + 1));
         return out;
     }
     QTemporaryDir dir_;
@@ -70,14 +71,16 @@ TEST_F(ImageCollectionTest, OverlongPathsAreKeptOut) {
 
 TEST_F(ImageCollectionTest, ParallelAddingEqualsAddingOneByOne) {
     QStringList offered;
-    for (int i = 0; i < 12; ++i) offered.append(Photo(QStringLiteral("p%1.jpg").arg(i), 40 + i, 30));
+    for (int i = 0; i < 12; ++i)
+        offered.append(Photo(QStringLiteral("p%1.jpg").arg(i), 40 + i, 30));
     WriteBytes(dir_.path() + "/bad.jpg", "x");
     offered.insert(3, dir_.path() + "/bad.jpg");
     offered.insert(5, offered[1]);
     offered.insert(7, dir_.path() + "/notes.txt");
     ImageCollection sequential;
     std::vector<AddOutcome> expected;
-    for (const QString& path : offered) expected.push_back(sequential.AddImage(path));
+    for (const QString& path : offered)
+        expected.push_back(sequential.AddImage(path));
 
     std::vector<AddOutcome> seen;
     std::vector<int> order;
@@ -87,7 +90,8 @@ TEST_F(ImageCollectionTest, ParallelAddingEqualsAddingOneByOne) {
     });
     EXPECT_EQ(seen, expected);
     ASSERT_EQ(order.size(), static_cast<std::size_t>(offered.size()));
-    for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], static_cast<int>(i));
+    for (std::size_t i = 0; i < order.size(); ++i)
+        EXPECT_EQ(order[i], static_cast<int>(i));
     EXPECT_EQ(collection_.Paths(), sequential.Paths());
     EXPECT_EQ(summary.added, 12);
     for (int i = 0; i < collection_.Count(); ++i) {
@@ -96,7 +100,8 @@ TEST_F(ImageCollectionTest, ParallelAddingEqualsAddingOneByOne) {
 }
 
 TEST_F(ImageCollectionTest, RemovalKeepsTheCurrentNumberUntilItFallsOffTheEnd) {
-    for (int i = 0; i < 5; ++i) collection_.AddImage(Photo(QStringLiteral("%1.jpg").arg(i)));
+    for (int i = 0; i < 5; ++i)
+        collection_.AddImage(Photo(QStringLiteral("%1.jpg").arg(i)));
     collection_.SetCurrentIndex(2);
     collection_.RemoveImages({3, 1});
     EXPECT_EQ(Relative(collection_.Paths()), (QStringList{"0.jpg", "2.jpg", "4.jpg"}));
@@ -127,7 +132,8 @@ TEST_F(ImageCollectionTest, ModelRowsShowPathThumbnailAndSize) {
 
 TEST_F(ImageCollectionTest, ImageListFileIsByteExactAndRoundTrips) {
     const QStringList paths = {Photo("one.jpg"), Photo("写真/二.jpg"), Photo("three.JPG")};
-    for (const QString& p : paths) collection_.AddImage(p);
+    for (const QString& p : paths)
+        collection_.AddImage(p);
     const QString file = dir_.path() + "/IMG.DAT";
     ASSERT_TRUE(collection_.SaveImageList(file));
     const QByteArray data = ReadBytes(file);
@@ -183,8 +189,8 @@ TEST_F(ImageCollectionTest, FailedSaveKeepsThePreviousFile) {
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                       QFileDevice::ExeOwner | QFileDevice::ReadOther |
                                       QFileDevice::ExeOther);
-    const int saved = RunInChildAsNobody(
-        [&] { return collection_.SaveImageList(locked + "/IMG.DAT") ? 1 : 0; });
+    const int saved =
+        RunInChildAsNobody([&] { return collection_.SaveImageList(locked + "/IMG.DAT") ? 1 : 0; });
     ASSERT_NE(saved, -1) << "could not become nobody";
     EXPECT_EQ(saved, 0);
     EXPECT_EQ(ReadBytes(locked + "/IMG.DAT"), QByteArray("previous"));

@@ -35,7 +35,8 @@ struct ProgressLog {
             ~Window() override { --log.open; }
             int Step(int done) override {
                 log.steps.push_back(done);
-                if (log.onStep) log.onStep(done);
+                if (log.onStep)
+                    log.onStep(done);
                 return 1;
             }
             ProgressLog& log;
@@ -48,15 +49,15 @@ struct ProgressLog {
 };
 
 class PaintCounter : public QWidget {
-public:
+  public:
     int paints = 0;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
 class ImageCollectionUiTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { SetUpPlatformUi(); }
     QString File(const QString& name, bool jpeg = true) {
         const QString path = dir_.path() + "/" + name;
@@ -66,7 +67,8 @@ protected:
     }
     std::vector<int> Counting(int n) {
         std::vector<int> v;
-        for (int i = 1; i <= n; ++i) v.push_back(i);
+        for (int i = 1; i <= n; ++i)
+            v.push_back(i);
         return v;
     }
 
@@ -101,7 +103,8 @@ TEST_F(ImageCollectionUiTest, DropStepsOverEveryCollectedFileInOrder) {
     EXPECT_TRUE(list_.updatesEnabled());
     QStringList jpegs;
     for (const QString& path : expected) {
-        if (HasJpegExtension(path) && !path.endsWith("broken.jpg")) jpegs.append(path);
+        if (HasJpegExtension(path) && !path.endsWith("broken.jpg"))
+            jpegs.append(path);
     }
     EXPECT_EQ(images_.Paths(), jpegs);
     EXPECT_EQ(images_.CurrentIndex(), 0);
@@ -110,7 +113,8 @@ TEST_F(ImageCollectionUiTest, DropStepsOverEveryCollectedFileInOrder) {
     // Nothing to collect: no progress window at all. Only other files: one,
     // and no image.
     ProgressLog none;
-    EXPECT_EQ(AddDroppedPaths(nullptr, images_, {dir_.path() + "/gone"}, none.Factory()).collected, 0);
+    EXPECT_EQ(AddDroppedPaths(nullptr, images_, {dir_.path() + "/gone"}, none.Factory()).collected,
+              0);
     EXPECT_TRUE(none.totals.empty());
     AddDroppedPaths(nullptr, images_, {File("x.txt", false), File("y.png", false)}, none.Factory());
     EXPECT_EQ(none.totals, std::vector<int>{2});
@@ -121,7 +125,8 @@ TEST_F(ImageCollectionUiTest, DropStepsOverEveryCollectedFileInOrder) {
 // accepted by then: it waits its turn and is added after the first.
 TEST_F(ImageCollectionUiTest, WindowsPaintDuringTheDropAndASecondDropWaitsItsTurn) {
     QStringList files;
-    for (int i = 0; i < 4; ++i) files.append(File(QStringLiteral("p%1.jpg").arg(i)));
+    for (int i = 0; i < 4; ++i)
+        files.append(File(QStringLiteral("p%1.jpg").arg(i)));
     const QString late = File("late.jpg");
     PaintCounter canary;
     canary.resize(50, 50);
@@ -215,10 +220,11 @@ TEST_F(ImageCollectionUiTest, LoadingStepsByAddedImagesAndSelectsTheFirstRow) {
 
     ImageCollection empty;
     ProgressLog none;
-    EXPECT_FALSE(LoadImageListWithProgress(nullptr, empty, dir_.path() + "/nothing.dat",
-                                           none.Factory()));
+    EXPECT_FALSE(
+        LoadImageListWithProgress(nullptr, empty, dir_.path() + "/nothing.dat", none.Factory()));
     WriteBytes(dir_.path() + "/zero.dat", {});
-    EXPECT_TRUE(LoadImageListWithProgress(nullptr, empty, dir_.path() + "/zero.dat", none.Factory()));
+    EXPECT_TRUE(
+        LoadImageListWithProgress(nullptr, empty, dir_.path() + "/zero.dat", none.Factory()));
     EXPECT_TRUE(none.totals.empty());
 }
 
@@ -239,8 +245,9 @@ TEST_F(ImageCollectionUiTest, FailedSaveIsReportedWithTheFileName) {
         ModalScript script({ClickButton(QMessageBox::Ok, &text)});
         EXPECT_FALSE(SaveImageListOrWarn(nullptr, images_, unwritable));
         EXPECT_EQ(script.Answered(), 1);
-        EXPECT_EQ(text, (QString(locale).startsWith("ja") ? QStringLiteral("画像の一覧を保存できませんでした。\n")
-                                                          : QStringLiteral("The image list could not be saved.\n")) +
+        EXPECT_EQ(text, (QString(locale).startsWith("ja")
+                             ? QStringLiteral("画像の一覧を保存できませんでした。\n")
+                             : QStringLiteral("The image list could not be saved.\n")) +
                             QDir::toNativeSeparators(unwritable));
     }
 }

@@ -27,14 +27,15 @@ QRect Ink(const QImage& image, const QRect& area, QColor background) {
     QRect box;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            if (image.pixelColor(x, y) != background) box |= QRect(x, y, 1, 1);
+            if (image.pixelColor(x, y) != background)
+                box |= QRect(x, y, 1, 1);
         }
     }
     return box;
 }
 
 class ImgListTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { SetUpPlatformUi(); }
     QString Photo(const QString& name, int width = 64, int height = 48) {
         const QString path = dir_.path() + "/" + name;
@@ -51,13 +52,15 @@ protected:
     }
     // A shown list of `count` images, 400 x 600.
     void ShowList(int count) {
-        for (int i = 0; i < count; ++i) images_.AddImage(Photo(QStringLiteral("%1.jpg").arg(i)));
+        for (int i = 0; i < count; ++i)
+            images_.AddImage(Photo(QStringLiteral("%1.jpg").arg(i)));
         list_.SetCollection(&images_);
         list_.resize(400, 600);
         list_.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&list_));
-        QObject::connect(&list_, &CImgList::ImageClicked,
-                         [this](int row) { clicks_.push_back({row, list_.IsSelected(row)}); });
+        QObject::connect(&list_, &CImgList::ImageClicked, [this](int row) {
+            clicks_.push_back({row, list_.IsSelected(row)});
+        });
     }
     void Click(int y, Qt::KeyboardModifiers modifiers = {}) {
         QTest::mouseClick(list_.viewport(), Qt::LeftButton, modifiers, QPoint(150, y));
@@ -102,10 +105,10 @@ TEST_F(ImgListTest, TextShowsPathAndSizeCentredAndShortened) {
 
     // A path too long for the row loses its middle, never its file name.
     ImageRowContent longRow = row;
-    longRow.path = dir_.path() + "/" + QString(40, u'x') + "/" + QString(40, u'y') + "/IMG_0001.jpg";
+    longRow.path =
+        dir_.path() + "/" + QString(40, u'x') + "/" + QString(40, u'y') + "/IMG_0001.jpg";
     const std::unique_ptr<QImage> narrow = DrawImageRow(longRow, QSize(400, 100), false, false);
-    const QStringList lines =
-        LayoutText(ImageRowText(longRow.path, 4000, 3000), font, 300).lines;
+    const QStringList lines = LayoutText(ImageRowText(longRow.path, 4000, 3000), font, 300).lines;
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].contains("...") && lines[0].endsWith("/IMG_0001.jpg"));
     EXPECT_LT(Ink(*narrow, QRect(100, 0, 300, 100), normal_).right(), 400);
@@ -129,7 +132,8 @@ TEST_F(ImgListTest, ClicksToggleOneRowAndReportItAfterwards) {
     Click(150);
     Click(460, Qt::ShiftModifier);  // no ranges either
     QCoreApplication::processEvents();
-    EXPECT_EQ(clicks_, (std::vector<std::pair<int, bool>>{{1, true}, {3, true}, {1, false}, {4, true}}));
+    EXPECT_EQ(clicks_,
+              (std::vector<std::pair<int, bool>>{{1, true}, {3, true}, {1, false}, {4, true}}));
     EXPECT_EQ(list_.SelectedRows(), (std::vector<int>{3, 4}));
     // Below the last row the click belongs to the last row.
     Click(580);
@@ -137,8 +141,9 @@ TEST_F(ImgListTest, ClicksToggleOneRowAndReportItAfterwards) {
     EXPECT_EQ(clicks_.back(), std::make_pair(4, false));
     // Dragging over rows selects nothing beyond the pressed row.
     QTest::mousePress(list_.viewport(), Qt::LeftButton, {}, QPoint(150, 50));
-    QMouseEvent move(QEvent::MouseMove, QPointF(150, 250), list_.viewport()->mapToGlobal(QPointF(150, 250)),
-                     Qt::NoButton, Qt::LeftButton, {});
+    QMouseEvent move(QEvent::MouseMove, QPointF(150, 250),
+                     list_.viewport()->mapToGlobal(QPointF(150, 250)), Qt::NoButton, Qt::LeftButton,
+                     {});
     QCoreApplication::sendEvent(list_.viewport(), &move);
     QTest::mouseRelease(list_.viewport(), Qt::LeftButton, {}, QPoint(150, 250));
     EXPECT_EQ(list_.SelectedRows(), (std::vector<int>{0, 3}));

@@ -17,13 +17,14 @@ namespace {
 using namespace testing_support;
 
 class ImgTest : public ::testing::Test {
-protected:
+  protected:
     QString Jpeg(int width, int height, int components = 3, const char* name = "p.jpg") {
         JpegSpec spec;
         spec.width = width;
         spec.height = height;
         spec.components = components;
-        if (components == 1) spec.hSamp[0] = spec.vSamp[0] = 1;
+        if (components == 1)
+            spec.hSamp[0] = spec.vSamp[0] = 1;
         const QString path = dir_.path() + "/" + name;
         WriteBytes(path, EncodeJpeg(spec));
         return path;
@@ -77,7 +78,8 @@ TEST_F(ImgTest, ThumbnailOfALargePictureIsCloseToAFullDecodeScaledDown) {
     for (int y = 0; y < 72; ++y) {
         const uchar* a = thumbnail.Image().constScanLine(y);
         const uchar* b = full.Image().constScanLine(y);
-        for (int x = 0; x < 96 * 3; ++x) difference += std::abs(a[x] - b[x]);
+        for (int x = 0; x < 96 * 3; ++x)
+            difference += std::abs(a[x] - b[x]);
     }
     EXPECT_LT(difference / (96.0 * 72 * 3), 6.0);
 }

@@ -29,7 +29,7 @@ const QString kTool = QStringLiteral(PELMORA_CROP_TOOL);
 constexpr long kLargeAllocationKb = 64 * 1024;
 
 class JpegLimitsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         saved_ = CurrentJpegLimits();
         QDir(dir_.path()).mkdir(QStringLiteral("out"));
@@ -58,7 +58,8 @@ protected:
         const LosslessCropResult lossless = LosslessCrop(path, Out("a.jpg"), 0, 0, 16, 16);
         EXPECT_FALSE(lossless.ok);
         EXPECT_TRUE(lossless.error.contains(reason)) << lossless.error.toStdString();
-        const RecompressCropResult recompress = RecompressCrop(path, Out("b.jpg"), {0, 0, 16, 16}, 80);
+        const RecompressCropResult recompress =
+            RecompressCrop(path, Out("b.jpg"), {0, 0, 16, 16}, 80);
         EXPECT_FALSE(recompress.ok);
         EXPECT_TRUE(recompress.error.contains(reason)) << recompress.error.toStdString();
         CImg thumbnail;
@@ -79,10 +80,13 @@ protected:
         const QString out = Out("big.jpg");
         const std::function<int()> operations[] = {
             [&] { return LosslessCrop(path, out, 0, 0, 64, 64).ok ? 1 : 0; },
-            [&] { return RecompressCrop(path, out, {0, 0, 64, 64}, 80).ok ? 1 : 0; },
+            [&] {
+                return RecompressCrop(path, out, {0, 0, 64, 64}, 80).ok ? 1 : 0;
+            },
             [&] { return MakeImageRecord(path) ? 1 : 0; }};
         for (std::size_t i = 0; i < results.size(); ++i) {
-            if (results[i] < 0) continue;
+            if (results[i] < 0)
+                continue;
             int result = -1;
             const long peak = PeakRssOfChildKb(operations[i], &result);
             EXPECT_EQ(result, results[i]) << "operation " << i;
@@ -106,7 +110,8 @@ QByteArray WithRepeatedLastScan(int scans) {
     const std::vector<qsizetype> offsets = ScanOffsets(jpeg);
     const QByteArray last = jpeg.mid(offsets.back(), jpeg.size() - 2 - offsets.back());
     QByteArray out = jpeg.left(jpeg.size() - 2);
-    for (int n = static_cast<int>(offsets.size()); n < scans; ++n) out.append(last);
+    for (int n = static_cast<int>(offsets.size()); n < scans; ++n)
+        out.append(last);
     return out.append("\xFF\xD9", 2);
 }
 
@@ -139,8 +144,9 @@ TEST_F(JpegLimitsTest, PlausibleFileBeyondTheCeilingIsRefusedWithoutAllocating) 
     SetMemoryCeiling(1ULL << 30);
     const LosslessCropResult lossless = LosslessCrop(path, Out("a.jpg"), 0, 0, 16, 16);
     EXPECT_FALSE(lossless.ok);
-    EXPECT_TRUE(lossless.error.contains(QStringLiteral("would need 12088 MB of memory, more than "
-                                                       "the limit of 1024 MB")))
+    EXPECT_TRUE(
+        lossless.error.contains(QStringLiteral("would need 12088 MB of memory, more than "
+                                               "the limit of 1024 MB")))
         << lossless.error.toStdString();
     EXPECT_TRUE(OutEntries().isEmpty());
     ExpectNoLargeAllocation(path, {0, 1, -1});
@@ -199,14 +205,15 @@ TEST_F(JpegLimitsTest, TruncatedPhotoStillCropsWithWarnings) {
     EXPECT_EQ(cropped.width, 64);
     EXPECT_EQ(cropped.height, 56);
 
-    const RecompressCropResult recompress = RecompressCrop(path, Out("b.jpg"), {16, 200, 80, 248}, 90);
+    const RecompressCropResult recompress =
+        RecompressCrop(path, Out("b.jpg"), {16, 200, 80, 248}, 90);
     ASSERT_TRUE(recompress.ok) << recompress.error.toStdString();
     EXPECT_GT(recompress.warnings, 0);
     EXPECT_NE(MakeImageRecord(path), nullptr);
 }
 
 class CropToolLimitsTest : public JpegLimitsTest {
-protected:
+  protected:
     CommandResult Crop(QStringList arguments) {
         arguments.prepend(dir_.path() + QStringLiteral("/out"));
         arguments.prepend(QStringLiteral("-o"));
@@ -227,9 +234,9 @@ TEST_F(CropToolLimitsTest, MaxMemoryOptionSetsTheCeiling) {
     EXPECT_TRUE(low.out.contains("0 written, 1 failed, 0 skipped"));
     EXPECT_TRUE(OutEntries().isEmpty());
 
-    const CommandResult high = Crop({QStringLiteral("--max-memory=64"), QStringLiteral("-m"),
-                                     QStringLiteral("recompress"), QStringLiteral("-r"),
-                                     QStringLiteral("0,0,1000,1000"), path});
+    const CommandResult high =
+        Crop({QStringLiteral("--max-memory=64"), QStringLiteral("-m"), QStringLiteral("recompress"),
+              QStringLiteral("-r"), QStringLiteral("0,0,1000,1000"), path});
     EXPECT_EQ(high.exitCode, 0) << high.err.toStdString();
     EXPECT_EQ(OutEntries().size(), 1);
 

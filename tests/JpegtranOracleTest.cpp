@@ -23,12 +23,11 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
-    {"444", 3, 1, 1, false, 0},  {"422", 3, 2, 1, false, 0},
-    {"420", 3, 2, 2, false, 0},  {"440", 3, 1, 2, false, 0},
-    {"gray", 1, 1, 1, false, 0}, {"gray22", 1, 2, 2, false, 0},
-    {"420progressive", 3, 2, 2, true, 0},
-    {"422restarts", 3, 2, 1, false, 2},
-    {"cmyk", 4, 1, 1, false, 0}, {"cmyk21", 4, 2, 1, true, 1},
+    {"444", 3, 1, 1, false, 0},           {"422", 3, 2, 1, false, 0},
+    {"420", 3, 2, 2, false, 0},           {"440", 3, 1, 2, false, 0},
+    {"gray", 1, 1, 1, false, 0},          {"gray22", 1, 2, 2, false, 0},
+    {"420progressive", 3, 2, 2, true, 0}, {"422restarts", 3, 2, 1, false, 2},
+    {"cmyk", 4, 1, 1, false, 0},          {"cmyk21", 4, 2, 1, true, 1},
 };
 
 struct Rect {
@@ -37,15 +36,15 @@ struct Rect {
 
 std::vector<Rect> RectanglesFor(int width, int height) {
     return {
-        {0, 0, width, height},           // whole image
-        {0, 0, 1, 1},                    // smallest
-        {width - 1, height - 1, 1, 1},   // last pixel
-        {5, 3, 40, 30},                  // inside the first iMCU
-        {20, 37, 100, 50},               // the 2x2 example's offsets
-        {17, 9, width - 17, height - 9}, // to the right and bottom edges
-        {31, 15, 33, 17},                // one short of an iMCU boundary
+        {0, 0, width, height},            // whole image
+        {0, 0, 1, 1},                     // smallest
+        {width - 1, height - 1, 1, 1},    // last pixel
+        {5, 3, 40, 30},                   // inside the first iMCU
+        {20, 37, 100, 50},                // the 2x2 example's offsets
+        {17, 9, width - 17, height - 9},  // to the right and bottom edges
+        {31, 15, 33, 17},                 // one short of an iMCU boundary
         {width / 2, height / 3, width / 3, height / 2},
-        {16, 16, 16, 16},                // exactly on the grid
+        {16, 16, 16, 16},  // exactly on the grid
     };
 }
 
@@ -58,7 +57,8 @@ TEST_P(JpegtranOracleTest, PixelsMatchJpegtranForEveryRectangle) {
     spec.width = 203;  // no multiple of any iMCU
     spec.height = 157;
     spec.components = kind.components;
-    for (int c = 0; c < 4; ++c) spec.hSamp[c] = spec.vSamp[c] = 1;
+    for (int c = 0; c < 4; ++c)
+        spec.hSamp[c] = spec.vSamp[c] = 1;
     spec.hSamp[0] = kind.h0;
     spec.vSamp[0] = kind.v0;
     spec.progressive = kind.progressive;
@@ -70,16 +70,17 @@ TEST_P(JpegtranOracleTest, PixelsMatchJpegtranForEveryRectangle) {
     int index = 0;
     for (const Rect& r : RectanglesFor(spec.width, spec.height)) {
         const QString out = dir.path() + QStringLiteral("/out%1.jpg").arg(index++);
-        const LosslessCropResult result = LosslessCrop(
-            source, out, static_cast<unsigned>(r.x), static_cast<unsigned>(r.y),
-            static_cast<unsigned>(r.w), static_cast<unsigned>(r.h));
+        const LosslessCropResult result =
+            LosslessCrop(source, out, static_cast<unsigned>(r.x), static_cast<unsigned>(r.y),
+                         static_cast<unsigned>(r.w), static_cast<unsigned>(r.h));
         ASSERT_TRUE(result.ok) << kind.name << " " << result.error.toStdString();
         const QByteArray oracle = JpegtranCrop(source, r.w, r.h, r.x, r.y);
         ASSERT_FALSE(oracle.isEmpty());
         const DecodedImage ours = DecodeJpeg(ReadBytes(out));
         const DecodedImage theirs = DecodeJpeg(oracle);
         ASSERT_TRUE(ours.ok && theirs.ok);
-        EXPECT_EQ(ours.width, theirs.width) << kind.name << " " << r.w << "x" << r.h << "+" << r.x << "+" << r.y;
+        EXPECT_EQ(ours.width, theirs.width)
+            << kind.name << " " << r.w << "x" << r.h << "+" << r.x << "+" << r.y;
         EXPECT_EQ(ours.height, theirs.height);
         EXPECT_EQ(ours.components, theirs.components);
         EXPECT_TRUE(ours.pixels == theirs.pixels)

@@ -18,8 +18,8 @@ TEST(LanguageTest, OnlyJapaneseInJapanIsJapanese) {
                              "ja-Jpan-JP", "JA_jp"}) {
         EXPECT_TRUE(IsJapaneseLocaleName(QString::fromLatin1(name))) << name;
     }
-    for (const char* name : {"ja", "ja_XX", "ja_US.UTF-8", "ja-Jpan", "en_US.UTF-8", "en_JP",
-                             "C", "C.UTF-8", "POSIX", "", "_JP", "jap_JP", "ja__JP"}) {
+    for (const char* name : {"ja", "ja_XX", "ja_US.UTF-8", "ja-Jpan", "en_US.UTF-8", "en_JP", "C",
+                             "C.UTF-8", "POSIX", "", "_JP", "jap_JP", "ja__JP"}) {
         EXPECT_FALSE(IsJapaneseLocaleName(QString::fromLatin1(name))) << name;
     }
 }

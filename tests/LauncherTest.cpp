@@ -38,7 +38,7 @@ const QByteArray kFakeProgram =
     "echo ended >> \"$dir/started.log\"\n";
 
 class LauncherTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = dir_.path() + u'/';
         for (const char* name : {"licensef.txt", "licensef_e.txt"}) {
@@ -84,14 +84,14 @@ ModalScript::Answer SeeAgreement(AgreementSeen& seen, bool agree) {
         ASSERT_NE(text, nullptr);
         seen.text = text->toPlainText();
         seen.readOnly = text->isReadOnly();
-        seen.bothScrollBars =
-            text->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn &&
-            text->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn;
+        seen.bothScrollBars = text->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn &&
+                              text->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn;
         QPushButton* agreeButton = nullptr;
         QPushButton* disagreeButton = nullptr;
         for (QPushButton* button : widget->findChildren<QPushButton*>()) {
             seen.buttons.append(button->text());
-            if (button->isDefault()) seen.defaultButton = button->text();
+            if (button->isDefault())
+                seen.defaultButton = button->text();
             (seen.buttons.size() == 1 ? agreeButton : disagreeButton) = button;
         }
         ASSERT_NE(disagreeButton, nullptr);
@@ -148,8 +148,8 @@ TEST_F(LauncherTest, RefusalShowsTheNoticeAndStartsNothing) {
         AgreementSeen seen;
         QString notice;
         QString caption;
-        ModalScript script({SeeAgreement(seen, false),
-                            ClickButton(QMessageBox::Ok, &notice, &caption)});
+        ModalScript script(
+            {SeeAgreement(seen, false), ClickButton(QMessageBox::Ok, &notice, &caption)});
         EXPECT_FALSE(Launch());
         EXPECT_EQ(script.Answered(), 2) << lang;
         EXPECT_EQ(notice, LangString(11621, 11622)) << lang;
@@ -221,7 +221,9 @@ TEST(AgreementTextTest, ReadsUtf8AndLocalTextWhole) {
     QTemporaryDir dir;
     const QString path = dir.path() + "/licensef.txt";
     QString text;
-    WriteBytes(path, "\xEF\xBB\xBF" "第1条\r\nline two\r\n");
+    WriteBytes(path,
+               "\xEF\xBB\xBF"
+               "第1条\r\nline two\r\n");
     ASSERT_TRUE(ReadAgreementText(path, text));
     EXPECT_EQ(text, QStringLiteral("第1条\nline two\n"));
     // Not UTF-8: taken in the local encoding rather than refused.

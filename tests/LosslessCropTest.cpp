@@ -14,7 +14,7 @@ namespace {
 using namespace testing_support;
 
 class LosslessCropTest : public ::testing::Test {
-protected:
+  protected:
     QString Path(const QString& name) const { return dir_.path() + "/" + name; }
 
     QString Write(const QString& name, const QByteArray& data) const {
@@ -27,7 +27,8 @@ protected:
                       LosslessCropResult* result = nullptr) {
         const QString out = Path(QStringLiteral("out-%1.jpg").arg(counter_++));
         const LosslessCropResult r = LosslessCrop(source, out, x, y, w, h);
-        if (result != nullptr) *result = r;
+        if (result != nullptr)
+            *result = r;
         return r.ok ? ReadBytes(out) : QByteArray();
     }
 
@@ -51,7 +52,8 @@ std::vector<std::uint8_t> Region(const DecodedImage& image, int x, int y, int w,
     std::vector<std::uint8_t> out;
     const int c = image.components;
     for (int row = y; row < y + h; ++row) {
-        const auto* start = image.pixels.data() + (static_cast<std::size_t>(row) * image.width + x) * c;
+        const auto* start =
+            image.pixels.data() + (static_cast<std::size_t>(row) * image.width + x) * c;
         out.insert(out.end(), start, start + static_cast<std::size_t>(w) * c);
     }
     return out;
@@ -144,7 +146,7 @@ TEST_F(LosslessCropTest, InvalidRequestsFailWithoutLeavingAFile) {
     struct Case {
         unsigned x, y, w, h;
     };
-    const Case cases[] = {{0, 0, 0, 0}, {0, 0, 0, 10}, {64, 0, 1, 1}, {0, 48, 1, 1},
+    const Case cases[] = {{0, 0, 0, 0},   {0, 0, 0, 10},  {64, 0, 1, 1}, {0, 48, 1, 1},
                           {10, 0, 55, 1}, {0, 0, 65, 48}, {0, 40, 10, 9}};
     for (const Case& c : cases) {
         LosslessCropResult result;
@@ -184,8 +186,7 @@ TEST_F(LosslessCropTest, TruncatedSourceIsStillCropped) {
     EXPECT_FALSE(result.firstWarning.isEmpty());
     EXPECT_TRUE(DecodeJpeg(out).ok);
     EXPECT_EQ(LosslessCropFile(QFile::encodeName(source).constData(),
-                               QFile::encodeName(Path("x.jpg")).constData(), 0, 0,
-                               16, 16),
+                               QFile::encodeName(Path("x.jpg")).constData(), 0, 0, 16, 16),
               1);
 }
 
@@ -220,12 +221,15 @@ TEST_F(LosslessCropTest, KeepModeNeverReplacesAnExistingFile) {
 
 // --- markers ---
 
-QByteArray App(const char* text) { return QByteArray(text); }
+QByteArray App(const char* text) {
+    return QByteArray(text);
+}
 
 std::vector<int> Codes(const std::vector<JpegSpec::Marker>& markers) {
     std::vector<int> codes;
     for (const auto& m : markers) {
-        if (m.code >= 0xE0 || m.code == 0xFE) codes.push_back(m.code);
+        if (m.code >= 0xE0 || m.code == 0xFE)
+            codes.push_back(m.code);
     }
     return codes;
 }
@@ -243,7 +247,9 @@ TEST_F(LosslessCropTest, MarkersAreCopiedInOrderAfterTheLibrarysOwn) {
     EXPECT_EQ(markers[0].data.left(5), QByteArray("JFIF\0", 5));
     const auto sourceMarkers = ReadMarkers(ReadBytes(source));
     // Every kept marker's bytes are unchanged (the source's JFIF is replaced by the library's).
-    for (int i = 1; i < 5; ++i) EXPECT_EQ(markers[static_cast<std::size_t>(i)].data, sourceMarkers[static_cast<std::size_t>(i)].data);
+    for (int i = 1; i < 5; ++i)
+        EXPECT_EQ(markers[static_cast<std::size_t>(i)].data,
+                  sourceMarkers[static_cast<std::size_t>(i)].data);
 }
 
 TEST_F(LosslessCropTest, LeadingExifSuppressesJfifAndGetsTheNewSize) {
@@ -297,11 +303,13 @@ TEST_F(LosslessCropTest, WholeImageCropLeavesExifAsItWas) {
 TEST_F(LosslessCropTest, CmykKeepsOneAdobeMarker) {
     JpegSpec spec = Spec420(64, 48);
     spec.components = 4;
-    for (int c = 0; c < 4; ++c) spec.hSamp[c] = spec.vSamp[c] = 1;
+    for (int c = 0; c < 4; ++c)
+        spec.hSamp[c] = spec.vSamp[c] = 1;
     const QString source = Write("cmyk.jpg", EncodeJpeg(spec));
     const auto markers = ReadMarkers(CropTo(source, 8, 8, 40, 30));
     int adobe = 0;
-    for (const auto& m : markers) adobe += m.code == 0xEE ? 1 : 0;
+    for (const auto& m : markers)
+        adobe += m.code == 0xEE ? 1 : 0;
     EXPECT_EQ(adobe, 1);
 }
 

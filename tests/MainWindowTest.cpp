@@ -261,7 +261,9 @@ TEST_F(MainWindowTest, NothingOfTheViewShowsBeforeTheLogoHasEnded) {
         }
     } spy;
     qApp->installEventFilter(&spy);
-    frame_ = std::make_unique<CMainFrame>(environment, LogoTiming{std::chrono::milliseconds(1), std::chrono::milliseconds(1), std::chrono::milliseconds(1)});
+    frame_ = std::make_unique<CMainFrame>(
+        environment, LogoTiming{std::chrono::milliseconds(1), std::chrono::milliseconds(1),
+                                std::chrono::milliseconds(1)});
     spy.frame = frame_.get();
     bool logoDoneAtLoad = false;
     double opacityAtLoad = 0;
@@ -327,8 +329,9 @@ TEST_F(MainWindowTest, WithoutABrowserThePagesAddressIsShown) {
     EXPECT_TRUE(help.endsWith("/pelmora/pelmora_e.html")) << help.toStdString();
     EXPECT_TRUE(help.contains("http://")) << help.toStdString();
     EXPECT_TRUE(notice([&] { view.OnCommand(kCmdHomePage); }).endsWith("/index_e.html"));
-    EXPECT_TRUE(notice([&] { QTest::keyClick(view.ImageList(), Qt::Key_F1); })
-                    .endsWith("/pelmora/pelmora_e.html"));
+    EXPECT_TRUE(notice([&] {
+                    QTest::keyClick(view.ImageList(), Qt::Key_F1);
+                }).endsWith("/pelmora/pelmora_e.html"));
 }
 
 // The desktop's own way: an opener that cannot be found, or one that ends
@@ -519,7 +522,8 @@ TEST_F(MainWindowTest, LosslessModeShowsTheWrittenRegionDashed) {
 
 TEST_F(MainWindowTest, RemovingARectangleKeepsTheSelectionsPlace) {
     CChildView& view = Open();
-    for (int i = 0; i < 3; ++i) view.AddCropRect(PixelRectangle(i, 0, 10, 10));
+    for (int i = 0; i < 3; ++i)
+        view.AddCropRect(PixelRectangle(i, 0, 10, 10));
     view.RectList()->SelectRow(1);
     view.RemoveCropRect(1);
     EXPECT_EQ(view.RectList()->SelectedRow(), 1);  // the one that moved up
@@ -534,18 +538,19 @@ TEST_F(MainWindowTest, RemovingARectangleKeepsTheSelectionsPlace) {
 TEST(CropRectRowTest, SwatchBackgroundAndText) {
     ScopedLanguage language("en_US.UTF-8");
     const ColorRef swatch = MakeColorRef(10, 200, 30);
-    const auto normal = DrawRectRow("(1 pixel, 2 pixel)-(3 pixel, 4 pixel)", swatch, {300, 18},
-                                    false, false);
+    const auto normal =
+        DrawRectRow("(1 pixel, 2 pixel)-(3 pixel, 4 pixel)", swatch, {300, 18}, false, false);
     const auto selected = DrawRectRow("x", swatch, {300, 18}, true, false);
     ASSERT_TRUE(normal && selected);
-    EXPECT_EQ(normal->pixel(2, 2), qRgb(10, 200, 30));    // the frame, 2 pixels thick
+    EXPECT_EQ(normal->pixel(2, 2), qRgb(10, 200, 30));  // the frame, 2 pixels thick
     EXPECT_EQ(normal->pixel(3, 15), qRgb(10, 200, 30));
     EXPECT_EQ(normal->pixel(9, 9), qRgb(229, 234, 238));  // its inside keeps the background
     EXPECT_EQ(normal->pixel(16, 9), qRgb(229, 234, 238));
     EXPECT_EQ(selected->pixel(9, 9), qRgb(255, 234, 238));
     int textPixels = 0;
     for (int y = 0; y < 18; ++y) {
-        for (int x = 22; x < 300; ++x) textPixels += normal->pixel(x, y) != qRgb(229, 234, 238);
+        for (int x = 22; x < 300; ++x)
+            textPixels += normal->pixel(x, y) != qRgb(229, 234, 238);
     }
     EXPECT_GT(textPixels, 50);
     const auto focused = DrawRectRow("x", swatch, {300, 18}, false, true);

@@ -25,10 +25,12 @@ constexpr int kHeight = 750;
 double MeanDifference(const QImage& a, const QImage& b) {
     const QImage x = a.convertToFormat(QImage::Format_RGB888);
     const QImage y = b.convertToFormat(QImage::Format_RGB888);
-    if (x.size() != y.size()) return 1e9;
+    if (x.size() != y.size())
+        return 1e9;
     double sum = 0;
     for (int row = 0; row < x.height(); ++row) {
-        for (int i = 0; i < x.width() * 3; ++i) sum += std::abs(x.constScanLine(row)[i] - y.constScanLine(row)[i]);
+        for (int i = 0; i < x.width() * 3; ++i)
+            sum += std::abs(x.constScanLine(row)[i] - y.constScanLine(row)[i]);
     }
     return sum / (x.width() * x.height() * 3.0);
 }
@@ -36,7 +38,8 @@ double MeanDifference(const QImage& a, const QImage& b) {
 // The Exif TIFF data of the first Exif APP1 marker.
 QByteArray ExifTiffOf(const QByteArray& jpeg) {
     for (const JpegSpec::Marker& m : ReadMarkers(jpeg)) {
-        if (m.code == 0xE1 && m.data.startsWith(QByteArray("Exif\0\0", 6))) return m.data.mid(6);
+        if (m.code == 0xE1 && m.data.startsWith(QByteArray("Exif\0\0", 6)))
+            return m.data.mid(6);
     }
     return {};
 }
@@ -47,7 +50,7 @@ QByteArray ThumbnailOf(const QByteArray& tiff) {
 }
 
 class MetadataTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         JpegSpec plain;
         plain.width = kWidth;
@@ -61,8 +64,8 @@ protected:
         spec.height = kHeight;
         spec.writeJfif = afterJfif;
         spec.markers = {{0xE1, QByteArray("Exif\0\0", 6) +
-                                   MakeExifWithThumbnail(bigEndian, kWidth, kHeight,
-                                                         oldThumbnail_, true, trailer)}};
+                                   MakeExifWithThumbnail(bigEndian, kWidth, kHeight, oldThumbnail_,
+                                                         true, trailer)}};
         const QString path = dir_.path() + "/src.jpg";
         WriteBytes(path, EncodeJpeg(spec));
         return path;
@@ -89,7 +92,8 @@ TEST_F(MetadataTest, LosslessCropCarriesAThumbnailOfTheCropInEveryLayout) {
             EXPECT_LT(MeanDifference(thumbnail, expected), MeanDifference(thumbnail, leaked) / 2);
             EXPECT_FALSE(out.contains(oldThumbnail_.mid(oldThumbnail_.size() / 3, 64)));
             // IFD0 and the Exif IFD give the written size.
-            const QByteArray width = bigEndian ? QByteArray::fromHex("0258") : QByteArray::fromHex("5802");
+            const QByteArray width =
+                bigEndian ? QByteArray::fromHex("0258") : QByteArray::fromHex("5802");
             EXPECT_EQ(tiff.mid(8 + 2 + 8, 2), width);
         }
     }
@@ -99,7 +103,8 @@ TEST_F(MetadataTest, KeepingTheThumbnailCopiesItAsItIs) {
     const QString source = Source(false, false);
     CropMetadataOptions keep;
     keep.rebuildExifThumbnail = false;
-    ASSERT_TRUE(LosslessCrop(source, Out("kept.jpg"), 0, 0, 600, 300, ExistingOutput::kReplace, keep).ok);
+    ASSERT_TRUE(
+        LosslessCrop(source, Out("kept.jpg"), 0, 0, 600, 300, ExistingOutput::kReplace, keep).ok);
     EXPECT_EQ(ThumbnailOf(ExifTiffOf(ReadBytes(Out("kept.jpg")))), oldThumbnail_);
 }
 
@@ -142,8 +147,8 @@ TEST_F(MetadataTest, OddThumbnailsAreLeftAloneWithoutHarm) {
 TEST_F(MetadataTest, Ifd0SizeRewrittenOnlyWhenPresent) {
     QByteArray with = MakeExifWithThumbnail(true, 1000, 750, {}, true);
     ASSERT_TRUE(RewriteIfd0Dimensions(with, 104, 70000));
-    EXPECT_EQ(with.mid(10 + 8, 2), QByteArray::fromHex("0068"));       // SHORT stays SHORT
-    EXPECT_EQ(with.mid(22 + 8, 4), QByteArray::fromHex("00011170"));   // LONG
+    EXPECT_EQ(with.mid(10 + 8, 2), QByteArray::fromHex("0068"));      // SHORT stays SHORT
+    EXPECT_EQ(with.mid(22 + 8, 4), QByteArray::fromHex("00011170"));  // LONG
     QByteArray without = MakeExifWithThumbnail(true, 1000, 750, {}, false);
     const QByteArray before = without;
     ASSERT_TRUE(RewriteIfd0Dimensions(without, 104, 55));
@@ -193,23 +198,26 @@ TEST_F(MetadataTest, RecompressKeepsTheProfileAndOnlyOptionallyExif) {
     spec.height = 150;
     const QByteArray chunk1 = QByteArray("ICC_PROFILE\0\1\2", 14) + QByteArray(3000, 'a');
     const QByteArray chunk2 = QByteArray("ICC_PROFILE\0\2\2", 14) + QByteArray(500, 'b');
-    spec.markers = {{0xE1, QByteArray("Exif\0\0", 6) + MakeExifWithThumbnail(false, 200, 150, oldThumbnail_)},
-                    {0xE2, chunk1},
-                    {0xE2, chunk2}};
+    spec.markers = {
+        {0xE1, QByteArray("Exif\0\0", 6) + MakeExifWithThumbnail(false, 200, 150, oldThumbnail_)},
+        {0xE2, chunk1},
+        {0xE2, chunk2}};
     WriteBytes(Out("icc.jpg"), EncodeJpeg(spec));
     ASSERT_TRUE(RecompressCrop(Out("icc.jpg"), Out("plain.jpg"), {10, 10, 110, 60}, 90).ok);
     auto markers = ReadMarkers(ReadBytes(Out("plain.jpg")));
     std::vector<QByteArray> profiles;
     for (const auto& m : markers) {
         EXPECT_NE(m.code, 0xE1);
-        if (m.code == 0xE2) profiles.push_back(m.data);
+        if (m.code == 0xE2)
+            profiles.push_back(m.data);
     }
     EXPECT_EQ(profiles, (std::vector<QByteArray>{chunk1, chunk2}));
 
     CropMetadataOptions keepExif;
     keepExif.keepExifOnRecompress = true;
     ASSERT_TRUE(RecompressCrop(Out("icc.jpg"), Out("exif.jpg"), {10, 10, 110, 60}, 90,
-                               ExistingOutput::kReplace, keepExif).ok);
+                               ExistingOutput::kReplace, keepExif)
+                    .ok);
     const QByteArray tiff = ExifTiffOf(ReadBytes(Out("exif.jpg")));
     ASSERT_FALSE(tiff.isEmpty());
     EXPECT_EQ(tiff.mid(10 + 8, 2), QByteArray::fromHex("6400"));  // IFD0 width 100

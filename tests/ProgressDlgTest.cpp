@@ -32,10 +32,20 @@ TEST(ProgressScaleTest, RoundsHalfUpAndClampsIntoTheRange) {
         int position;
     };
     const Case cases[] = {
-        {3, 0, 0},      {3, 1, 33},    {3, 2, 67},         {3, 3, 100},
-        {1000, 4, 0},   {1000, 5, 1},  {1000, 994, 99},    {1000, 995, 100},
-        {3, 4, 100},    {3, -1, 0},    {1, INT_MAX, 100},  {1, INT_MIN, 0},
-        {INT_MAX, INT_MAX, 100},       {INT_MAX, 1, 0},
+        {3, 0, 0},
+        {3, 1, 33},
+        {3, 2, 67},
+        {3, 3, 100},
+        {1000, 4, 0},
+        {1000, 5, 1},
+        {1000, 994, 99},
+        {1000, 995, 100},
+        {3, 4, 100},
+        {3, -1, 0},
+        {1, INT_MAX, 100},
+        {1, INT_MIN, 0},
+        {INT_MAX, INT_MAX, 100},
+        {INT_MAX, 1, 0},
     };
     for (const Case& c : cases) {
         const ProgressScale scale(c.total);
@@ -49,7 +59,8 @@ TEST(ProgressScaleTest, ATotalOfZeroGivesAnEmptyRangeWithoutDividing) {
     const ProgressScale scale(0);
     EXPECT_EQ(scale.low, 0);
     EXPECT_EQ(scale.high, 0);
-    for (const int done : {0, 1, -1, INT_MAX}) EXPECT_EQ(scale.PositionFor(done), 0);
+    for (const int done : {0, 1, -1, INT_MAX})
+        EXPECT_EQ(scale.PositionFor(done), 0);
 }
 
 TEST(ProgressPlacementTest, CentredAcrossTheWorkAreaAndDownOverTheParent) {
@@ -58,17 +69,16 @@ TEST(ProgressPlacementTest, CentredAcrossTheWorkAreaAndDownOverTheParent) {
     EXPECT_EQ(PlaceProgressWindow(work, {100, 50, 1084, 778}, 249, 29),
               (PixelRect{835, 399, 1084, 428}));
     // A parent lower than the window: the offset truncates toward zero.
-    EXPECT_EQ(PlaceProgressWindow(work, {0, 10, 200, 30}, 249, 29),
-              (PixelRect{835, 6, 1084, 35}));
+    EXPECT_EQ(PlaceProgressWindow(work, {0, 10, 200, 30}, 249, 29), (PixelRect{835, 6, 1084, 35}));
     // A parent partly off the screen keeps the window over it.
     EXPECT_EQ(PlaceProgressWindow(work, {-500, -300, 100, 101}, 249, 29).top, -300 + 186);
 }
 
 class CountingWidget : public QWidget {
-public:
+  public:
     int paints = 0;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override { ++paints; }
 };
 

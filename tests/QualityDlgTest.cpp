@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
-#include <QWheelEvent>
 #include <QStyleOptionSlider>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,8 @@ QString Readout(const CQualityDlg& dialog) {
 
 QPushButton* ButtonTitled(const CQualityDlg& dialog, const QString& text) {
     for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
-        if (button->text() == text) return button;
+        if (button->text() == text)
+            return button;
     }
     return nullptr;
 }
@@ -106,7 +107,8 @@ TEST(QualityDlgTest, OpensAtTheStoredQualityInTheTemplatesLayout) {
     EXPECT_TRUE(ButtonTitled(dialog, QStringLiteral("OK"))->isDefault());
     EXPECT_NE(ButtonTitled(dialog, QStringLiteral("Cancel")), nullptr);
     QStringList labels;
-    for (const QLabel* label : dialog.findChildren<QLabel*>()) labels.append(label->text());
+    for (const QLabel* label : dialog.findChildren<QLabel*>())
+        labels.append(label->text());
     labels.sort();
     EXPECT_EQ(labels, (QStringList{"1", "100", "80"}));
 }

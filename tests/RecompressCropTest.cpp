@@ -21,8 +21,8 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
-    {"444", 3, 1, 1, false}, {"422", 3, 2, 1, false}, {"420", 3, 2, 2, false},
-    {"440", 3, 1, 2, false}, {"gray", 1, 1, 1, false}, {"420progressive", 3, 2, 2, true},
+    {"444", 3, 1, 1, false},  {"422", 3, 2, 1, false},    {"420", 3, 2, 2, false},
+    {"440", 3, 1, 2, false},  {"gray", 1, 1, 1, false},   {"420progressive", 3, 2, 2, true},
     {"cmyk", 4, 1, 1, false}, {"cmyk21", 4, 2, 1, false},
 };
 
@@ -31,7 +31,8 @@ JpegSpec SpecFor(const Kind& kind, int width, int height) {
     spec.width = width;
     spec.height = height;
     spec.components = kind.components;
-    for (int c = 0; c < 4; ++c) spec.hSamp[c] = spec.vSamp[c] = 1;
+    for (int c = 0; c < 4; ++c)
+        spec.hSamp[c] = spec.vSamp[c] = 1;
     spec.hSamp[0] = kind.h0;
     spec.vSamp[0] = kind.v0;
     spec.progressive = kind.progressive;
@@ -49,9 +50,9 @@ TEST_P(RegionDecodeTest, RegionEqualsTheSameRegionOfAFullDecode) {
     WriteBytes(path, EncodeJpeg(SpecFor(kind, 203, 157)));
     const DecodedJpeg full = DecodeJpegFile(path);
     ASSERT_FALSE(full.image.IsNull()) << full.error.toStdString();
-    const PixelRect rects[] = {{0, 0, 203, 157},  {3, 5, 13, 12},     {0, 0, 1, 1},
-                               {202, 156, 203, 157}, {16, 16, 32, 32}, {15, 15, 33, 33},
-                               {17, 31, 203, 157}, {100, 0, 101, 157}, {8, 70, 150, 71},
+    const PixelRect rects[] = {{0, 0, 203, 157},     {3, 5, 13, 12},     {0, 0, 1, 1},
+                               {202, 156, 203, 157}, {16, 16, 32, 32},   {15, 15, 33, 33},
+                               {17, 31, 203, 157},   {100, 0, 101, 157}, {8, 70, 150, 71},
                                {31, 47, 97, 113}};
     for (const PixelRect& r : rects) {
         const DecodedJpeg part = DecodeJpegRegion(path, r);
@@ -67,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, RegionDecodeTest, ::testing::ValuesIn(kKinds),
                          });
 
 class RecompressCropTest : public ::testing::Test {
-protected:
+  protected:
     QString Source(const JpegSpec& spec) {
         const QString path = dir_.path() + "/src.jpg";
         WriteBytes(path, EncodeJpeg(spec));
@@ -102,7 +103,8 @@ TEST_F(RecompressCropTest, GrayscaleIsWrittenAsColourKeepingOnlyTheProfile) {
     EXPECT_EQ(DecodeJpeg(out).components, 3);
     std::vector<int> codes;
     for (const JpegSpec::Marker& marker : ReadMarkers(out)) {
-        if (marker.code >= 0xE0 || marker.code == 0xFE) codes.push_back(marker.code);
+        if (marker.code >= 0xE0 || marker.code == 0xFE)
+            codes.push_back(marker.code);
     }
     EXPECT_EQ(codes, (std::vector<int>{0xE0, 0xE2}));  // JFIF and the profile; no Exif, no comment
 }

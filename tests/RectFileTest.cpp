@@ -34,8 +34,8 @@ double DoubleAt(const QByteArray& data, int offset) {
 }
 
 TEST(RectFileTest, RecordLayoutIsByteExact) {
-    const QByteArray data =
-        SerializeRectRecords({Make(1, 10.7, 0, 20.2, 5, 0x00FF00FF), Make(0, 25, 25, 75, 75, 0x00123456)});
+    const QByteArray data = SerializeRectRecords(
+        {Make(1, 10.7, 0, 20.2, 5, 0x00FF00FF), Make(0, 25, 25, 75, 75, 0x00123456)});
     ASSERT_EQ(data.size(), 528);
     EXPECT_EQ(data[0], 1);
     EXPECT_EQ(data.mid(1, 7), QByteArray(7, '\0'));
@@ -52,7 +52,8 @@ TEST(RectFileTest, RecordLayoutIsByteExact) {
 TEST(RectFileTest, RoundTripKeepsUnitsCoordinatesAndColoursInOrder) {
     QTemporaryDir dir;
     const QString path = dir.path() + "/RECT.DAT";
-    const std::vector<CCropRect> rects = {Make(1, 0.25, 1, 2, 3, 0xFF), Make(0, 0, 0, 100, 100, 0xFF00),
+    const std::vector<CCropRect> rects = {Make(1, 0.25, 1, 2, 3, 0xFF),
+                                          Make(0, 0, 0, 100, 100, 0xFF00),
                                           Make(2, -5, 1e9, 0, 0, 0xFF0000)};
     ASSERT_TRUE(WriteRectFile(path, rects));
     EXPECT_EQ(ReadBytes(path).size(), 792);
@@ -80,7 +81,8 @@ TEST(RectFileTest, ShortTailAndEmptyFileAreHandled) {
     EXPECT_TRUE(ParseRectRecords(QByteArray(263, '\1')).empty());
     // Reserved bytes are never interpreted.
     QByteArray noisy = SerializeRectRecords({Make(1, 1, 2, 3, 4, 5)});
-    for (int i = 44; i < 264; ++i) noisy[i] = '\xAA';
+    for (int i = 44; i < 264; ++i)
+        noisy[i] = '\xAA';
     EXPECT_EQ(ParseRectRecords(noisy)[0].right, 3.0);
 }
 
@@ -138,9 +140,9 @@ TEST(RectSpecTest, ParsesTheThreeForms) {
 }
 
 TEST(RectSpecTest, RejectsMalformedSpecsWithAReason) {
-    for (const char* bad : {"", "1,2,3", "1,2,3,4,5", "a,b,c,d", "10%,0,50%,50%", "100x50",
-                            "100x50+1", "-1x5+0+0", "nan,0,1,1", "inf,0,1,1", "1,,2,3",
-                            "99999999999x1+0+0", "1x1+0+0 junk"}) {
+    for (const char* bad :
+         {"", "1,2,3", "1,2,3,4,5", "a,b,c,d", "10%,0,50%,50%", "100x50", "100x50+1", "-1x5+0+0",
+          "nan,0,1,1", "inf,0,1,1", "1,,2,3", "99999999999x1+0+0", "1x1+0+0 junk"}) {
         QString reason;
         EXPECT_FALSE(ParseRectSpec(QString::fromUtf8(bad), &reason)) << bad;
         EXPECT_FALSE(reason.isEmpty()) << bad;

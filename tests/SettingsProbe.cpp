@@ -7,9 +7,9 @@
 
 #include <QCoreApplication>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

@@ -24,7 +24,7 @@ using namespace testing_support;
 const QString kName = QStringLiteral("Quorvane Framewright");
 
 class SettingsStoreTest : public ::testing::Test {
-protected:
+  protected:
     CSettingsStore Store(const QString& application = kName) {
         return CSettingsStore(QStringLiteral("Quorvane"), application);
     }
@@ -80,16 +80,16 @@ TEST_F(SettingsStoreTest, QualityIsClampedOnLoadAndOnSave) {
         const char* stored;
         int loaded;
     };
-    const Case cases[] = {{"0", 80},      {"150", 100}, {"-5", 1},   {"1", 1},
-                          {"100", 100},   {"101", 100}, {"abc", 80}, {"", 80},
-                          {"4294967291", 1}};  // a DWORD holding -5
+    const Case cases[] = {
+        {"0", 80},    {"150", 100}, {"-5", 1}, {"1", 1},         {"100", 100},
+        {"101", 100}, {"abc", 80},  {"", 80},  {"4294967291", 1}};  // a DWORD holding -5
     for (const Case& c : cases) {
         WriteFile(QByteArray("[param]\njpegquality=") + c.stored + "\n");
         EXPECT_EQ(LoadAppSettings(Store()).jpegQuality, c.loaded) << c.stored;
     }
     CSettingsStore store = Store();
-    for (const auto& [inMemory, written] : {std::pair{150, 100}, std::pair{-5, 1},
-                                            std::pair{0, 1}, std::pair{INT_MIN, 1}}) {
+    for (const auto& [inMemory, written] :
+         {std::pair{150, 100}, std::pair{-5, 1}, std::pair{0, 1}, std::pair{INT_MIN, 1}}) {
         AppSettings settings;
         settings.jpegQuality = inMemory;
         ASSERT_TRUE(SaveAppSettings(store, settings));
@@ -120,7 +120,8 @@ TEST_F(SettingsStoreTest, ValuesThatAreNot32BitIntegersGiveTheDefault) {
 
 TEST_F(SettingsStoreTest, GarbageFileGivesDefaults) {
     QByteArray junk;
-    for (int i = 0; i < 4096; ++i) junk.append(static_cast<char>((i * 7919) % 256));
+    for (int i = 0; i < 4096; ++i)
+        junk.append(static_cast<char>((i * 7919) % 256));
     WriteFile(junk);
     const AppSettings loaded = LoadAppSettings(Store());
     EXPECT_EQ(loaded.notFirst, 0);
@@ -154,10 +155,10 @@ TEST_F(SettingsStoreTest, UnreadableStoreGivesDefaultsAndLosesNothing) {
     ScopedLanguage language("C");
     const QByteArray original = "[app]\nnotfirst=1\n\n[param]\njpegquality=42\nrecomp=1\n";
     WriteFile(original);
-    for (const QString& folder : {home_.Root(), home_.ConfigFolder(),
-                                  home_.ConfigFolder() + QStringLiteral("/Quorvane")}) {
-        QFile::setPermissions(folder, QFile::permissions(folder) | QFileDevice::ReadOther |
-                                          QFileDevice::ExeOther);
+    for (const QString& folder :
+         {home_.Root(), home_.ConfigFolder(), home_.ConfigFolder() + QStringLiteral("/Quorvane")}) {
+        QFile::setPermissions(
+            folder, QFile::permissions(folder) | QFileDevice::ReadOther | QFileDevice::ExeOther);
     }
     const QString file = home_.SettingsFile(kName);
     const QString probe = QStringLiteral(PELMORA_SETTINGS_PROBE);

@@ -26,7 +26,8 @@ std::unique_ptr<QApplication> g_application;
 
 // Several files of one test program may each register the environment.
 void ApplicationEnvironment::SetUp() {
-    if (!g_application) g_application = std::make_unique<QApplication>(g_argc, g_argv);
+    if (!g_application)
+        g_application = std::make_unique<QApplication>(g_argc, g_argv);
 }
 
 void ApplicationEnvironment::TearDown() {
@@ -34,7 +35,8 @@ void ApplicationEnvironment::TearDown() {
 }
 
 ScopedEnv::ScopedEnv(const char* name, std::optional<QByteArray> value) : name_(name) {
-    if (qEnvironmentVariableIsSet(name)) saved_ = qgetenv(name);
+    if (qEnvironmentVariableIsSet(name))
+        saved_ = qgetenv(name);
     if (value) {
         qputenv(name, *value);
     } else {
@@ -57,8 +59,8 @@ namespace {
 
 QString MakePrivateFolder(const QString& path) {
     QDir().mkpath(path);
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ExeOwner);
+    QFile::setPermissions(path,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
 }
 
@@ -81,7 +83,9 @@ ModalScript::ModalScript(std::vector<Answer> answers) : answers_(std::move(answe
     timer_.start(20);
 }
 
-ModalScript::~ModalScript() { timer_.stop(); }
+ModalScript::~ModalScript() {
+    timer_.stop();
+}
 
 void ModalScript::Poll() {
     QWidget* modal = QApplication::activeModalWidget();
@@ -90,7 +94,8 @@ void ModalScript::Poll() {
     }
     // A progress window is modal while its operation runs, and only the
     // operation ends it.
-    if (modal->inherits("CProgressDlg")) return;
+    if (modal->inherits("CProgressDlg"))
+        return;
     last_ = modal;
     // Answered from the event loop, not from this timer: an answer may open
     // another modal window, and a timer does not fire inside its own handler.
@@ -102,8 +107,10 @@ void ModalScript::Poll() {
 ModalScript::Answer ClickButton(int standardButton, QString* textSeen, QString* titleSeen) {
     return [=](QWidget* widget) {
         auto* box = qobject_cast<QMessageBox*>(widget);
-        if (textSeen != nullptr) *textSeen = box != nullptr ? box->text() : QString();
-        if (titleSeen != nullptr) *titleSeen = widget->windowTitle();
+        if (textSeen != nullptr)
+            *textSeen = box != nullptr ? box->text() : QString();
+        if (titleSeen != nullptr)
+            *titleSeen = widget->windowTitle();
         QAbstractButton* button =
             box != nullptr ? box->button(static_cast<QMessageBox::StandardButton>(standardButton))
                            : nullptr;
@@ -117,15 +124,19 @@ ModalScript::Answer ClickButton(int standardButton, QString* textSeen, QString* 
 
 ModalScript::Answer Accept(QString* titleSeen) {
     return [=](QWidget* widget) {
-        if (titleSeen != nullptr) *titleSeen = widget->windowTitle();
-        if (auto* dialog = qobject_cast<QDialog*>(widget)) dialog->accept();
+        if (titleSeen != nullptr)
+            *titleSeen = widget->windowTitle();
+        if (auto* dialog = qobject_cast<QDialog*>(widget))
+            dialog->accept();
     };
 }
 
 ModalScript::Answer Reject(QString* titleSeen) {
     return [=](QWidget* widget) {
-        if (titleSeen != nullptr) *titleSeen = widget->windowTitle();
-        if (auto* dialog = qobject_cast<QDialog*>(widget)) dialog->reject();
+        if (titleSeen != nullptr)
+            *titleSeen = widget->windowTitle();
+        if (auto* dialog = qobject_cast<QDialog*>(widget))
+            dialog->reject();
     };
 }
 

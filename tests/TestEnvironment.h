@@ -22,30 +22,30 @@ namespace testing_support {
 // test and deleted after the last. Register it once per program:
 //   const auto* const kApp = AddGlobalTestEnvironment(new ApplicationEnvironment);
 class ApplicationEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override;
     void TearDown() override;
 };
 
 // Sets (or, with nullopt, unsets) an environment variable until destroyed.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, std::optional<QByteArray> value);
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-private:
+  private:
     QByteArray name_;
     std::optional<QByteArray> saved_;
 };
 
 // The system language as LANG gives it, with LC_ALL and LC_MESSAGES unset.
 class ScopedLanguage {
-public:
+  public:
     explicit ScopedLanguage(const QByteArray& lang);
 
-private:
+  private:
     ScopedEnv all_;
     ScopedEnv messages_;
     ScopedEnv lang_;
@@ -55,7 +55,7 @@ private:
 // (locks, sockets) live in a temporary folder, never in the user's own.
 // Child processes inherit it through the environment.
 class TestHome {
-public:
+  public:
     TestHome();
     QString Root() const { return dir_.path(); }
     QString ConfigFolder() const { return dir_.path() + QStringLiteral("/config"); }
@@ -63,7 +63,7 @@ public:
     // The settings file of the branch Quorvane/<application>.
     QString SettingsFile(const QString& application) const;
 
-private:
+  private:
     QTemporaryDir dir_;
     ScopedEnv config_;
     ScopedEnv runtime_;
@@ -73,14 +73,14 @@ private:
 // answer gets the window and must close it. Unused answers are counted.
 // Progress windows are passed over: their operation closes them.
 class ModalScript {
-public:
+  public:
     using Answer = std::function<void(QWidget*)>;
     explicit ModalScript(std::vector<Answer> answers);
     ~ModalScript();
     int Answered() const { return answered_; }
     int Pending() const { return static_cast<int>(answers_.size()) - answered_; }
 
-private:
+  private:
     void Poll();
 
     std::vector<Answer> answers_;

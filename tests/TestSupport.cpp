@@ -66,7 +66,8 @@ struct EncodeJob {
 
 bool RunEncode(EncodeJob& job, const JpegSpec& spec, const std::vector<std::uint8_t>& pixels) {
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
-    if (setjmp(job.errors.returnPoint) != 0) return false;
+    if (setjmp(job.errors.returnPoint) != 0)
+        return false;
     jpeg_create_compress(&job.info);
     job.info.dest = &job.destination.pub;
     job.destination.pub.init_destination = InitDestination;
@@ -78,14 +79,16 @@ bool RunEncode(EncodeJob& job, const JpegSpec& spec, const std::vector<std::uint
     job.info.in_color_space =
         spec.components == 1 ? JCS_GRAYSCALE : (spec.components == 4 ? JCS_CMYK : JCS_RGB);
     jpeg_set_defaults(&job.info);
-    if (spec.components == 4 && spec.ycck) jpeg_set_colorspace(&job.info, JCS_YCCK);
+    if (spec.components == 4 && spec.ycck)
+        jpeg_set_colorspace(&job.info, JCS_YCCK);
     job.info.arith_code = spec.arithmetic ? TRUE : FALSE;
     jpeg_set_quality(&job.info, spec.quality, TRUE);
     for (int c = 0; c < spec.components; ++c) {
         job.info.comp_info[c].h_samp_factor = spec.hSamp[c];
         job.info.comp_info[c].v_samp_factor = spec.vSamp[c];
     }
-    if (spec.progressive) jpeg_simple_progression(&job.info);
+    if (spec.progressive)
+        jpeg_simple_progression(&job.info);
     if (spec.progressive && !spec.scans.empty()) {
         for (const std::array<int, 6>& scan : spec.scans) {
             jpeg_scan_info& info = job.scans.emplace_back();
@@ -126,7 +129,8 @@ struct DecodeJob {
 
 bool StartDecode(DecodeJob& job, const QByteArray& jpeg) {
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
-    if (setjmp(job.errors.returnPoint) != 0) return false;
+    if (setjmp(job.errors.returnPoint) != 0)
+        return false;
     jpeg_create_decompress(&job.info);
     job.created = true;
     jpeg_mem_src(&job.info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
@@ -136,7 +140,8 @@ bool StartDecode(DecodeJob& job, const QByteArray& jpeg) {
 }
 
 bool RunDecode(DecodeJob& job, DecodedImage& image) {
-    if (setjmp(job.errors.returnPoint) != 0) return false;
+    if (setjmp(job.errors.returnPoint) != 0)
+        return false;
     job.info.out_color_space = job.toRgb ? JCS_RGB : job.info.jpeg_color_space;
     jpeg_start_decompress(&job.info);
     image.width = static_cast<int>(job.info.output_width);
@@ -153,7 +158,8 @@ bool RunDecode(DecodeJob& job, DecodedImage& image) {
 }
 
 bool RunReadCoefficients(DecodeJob& job, Coefficients& result) {
-    if (setjmp(job.errors.returnPoint) != 0) return false;
+    if (setjmp(job.errors.returnPoint) != 0)
+        return false;
     jvirt_barray_ptr* arrays = jpeg_read_coefficients(&job.info);
     auto* common = reinterpret_cast<j_common_ptr>(&job.info);
     for (int ci = 0; ci < job.info.num_components; ++ci) {
@@ -195,7 +201,8 @@ QByteArray EncodeJpeg(const JpegSpec& spec) {
     std::size_t i = 0;
     for (int y = 0; y < spec.height; ++y) {
         for (int x = 0; x < spec.width; ++x) {
-            for (int c = 0; c < spec.components; ++c) pixels[i++] = PatternSample(x, y, c, spec.seed);
+            for (int c = 0; c < spec.components; ++c)
+                pixels[i++] = PatternSample(x, y, c, spec.seed);
         }
     }
     QByteArray out;
@@ -210,7 +217,8 @@ DecodedImage DecodeJpeg(const QByteArray& jpeg) {
     DecodedImage image;
     DecodeJob job;
     image.ok = StartDecode(job, jpeg) && RunDecode(job, image);
-    if (job.created) jpeg_destroy_decompress(&job.info);
+    if (job.created)
+        jpeg_destroy_decompress(&job.info);
     return image;
 }
 
@@ -219,11 +227,14 @@ QImage DecodeJpegImage(const QByteArray& jpeg) {
     DecodeJob job;
     job.toRgb = true;
     decoded.ok = StartDecode(job, jpeg) && RunDecode(job, decoded);
-    if (job.created) jpeg_destroy_decompress(&job.info);
-    if (!decoded.ok || decoded.components != 3) return {};
+    if (job.created)
+        jpeg_destroy_decompress(&job.info);
+    if (!decoded.ok || decoded.components != 3)
+        return {};
     QImage image(decoded.width, decoded.height, QImage::Format_RGB888);
     for (int y = 0; y < decoded.height; ++y) {
-        std::memcpy(image.scanLine(y), decoded.pixels.data() + static_cast<std::size_t>(y) * decoded.width * 3,
+        std::memcpy(image.scanLine(y),
+                    decoded.pixels.data() + static_cast<std::size_t>(y) * decoded.width * 3,
                     static_cast<std::size_t>(decoded.width) * 3);
     }
     return image;
@@ -233,7 +244,8 @@ Coefficients ReadCoefficients(const QByteArray& jpeg) {
     Coefficients result;
     DecodeJob job;
     result.ok = StartDecode(job, jpeg) && RunReadCoefficients(job, result);
-    if (job.created) jpeg_destroy_decompress(&job.info);
+    if (job.created)
+        jpeg_destroy_decompress(&job.info);
     return result;
 }
 
@@ -244,7 +256,8 @@ std::vector<JpegSpec::Marker> ReadMarkers(const QByteArray& jpeg) {
     while (pos + 4 <= jpeg.size() && data[pos] == 0xFF) {
         const int code = data[pos + 1];
         const int length = (data[pos + 2] << 8) | data[pos + 3];
-        if (code == 0xDA || length < 2 || pos + 2 + length > jpeg.size()) break;
+        if (code == 0xDA || length < 2 || pos + 2 + length > jpeg.size())
+            break;
         markers.push_back({code, jpeg.mid(pos + 4, length - 2)});
         pos += 2 + length;
     }
@@ -290,7 +303,10 @@ QByteArray MakeHeaderOnlyJpeg(int width, int height, int sofMarker, int precisio
 
 QByteArray OnePixelGif() {
     return QByteArray::fromHex(
-        "474946383961010001008000" "00ffffff000000" "21f90401000000" "00"
+        "474946383961010001008000"
+        "00ffffff000000"
+        "21f90401000000"
+        "00"
         "2c00000000010001000002024401003b");
 }
 
@@ -308,8 +324,10 @@ std::vector<qsizetype> ScanOffsets(const QByteArray& jpeg) {
             ++pos;  // stuffed byte, fill byte or restart marker inside a scan
             continue;
         }
-        if (code == 0xD9) break;
-        if (code == 0xDA) offsets.push_back(pos);
+        if (code == 0xD9)
+            break;
+        if (code == 0xDA)
+            offsets.push_back(pos);
         pos += 2 + ((data[pos + 2] << 8) | data[pos + 3]);
     }
     return offsets;
@@ -317,7 +335,8 @@ std::vector<qsizetype> ScanOffsets(const QByteArray& jpeg) {
 
 QByteArray WithoutRestartMarkers(const QByteArray& jpeg) {
     const std::vector<qsizetype> scans = ScanOffsets(jpeg);
-    if (scans.empty()) return jpeg;
+    if (scans.empty())
+        return jpeg;
     QByteArray out = jpeg.left(scans.front());
     for (qsizetype pos = scans.front(); pos < jpeg.size(); ++pos) {
         const auto byte = static_cast<unsigned char>(jpeg[pos]);
@@ -335,47 +354,57 @@ QByteArray WithoutRestartMarkers(const QByteArray& jpeg) {
 
 long PeakRssOfChildKb(const std::function<int()>& body, int* result) {
     const pid_t child = fork();
-    if (child < 0) return -1;
-    if (child == 0) _exit(body() & 0x7F);
+    if (child < 0)
+        return -1;
+    if (child == 0)
+        _exit(body() & 0x7F);
     int status = 0;
     rusage usage{};
-    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status)) return -1;
-    if (result != nullptr) *result = WEXITSTATUS(status);
+    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status))
+        return -1;
+    if (result != nullptr)
+        *result = WEXITSTATUS(status);
     return usage.ru_maxrss;
 }
 
 int RunInChildWithFileSizeLimit(long bytes, const std::function<int()>& body) {
     const pid_t child = fork();
-    if (child < 0) return -1;
+    if (child < 0)
+        return -1;
     if (child == 0) {
         const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
         // Without this the kernel ends the process instead of failing the write.
         std::signal(SIGXFSZ, SIG_IGN);
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(255);
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(255);
         _exit(body() & 0x7F);
     }
     int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
     const int code = WEXITSTATUS(status);
     return code == 255 ? -1 : code;
 }
 
 QByteArray ReadBytes(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
     return file.readAll();
 }
 
 void WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
 }
 
 CommandResult RunCommand(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
     CommandResult result;
-    if (!process.waitForStarted(10000)) return result;
+    if (!process.waitForStarted(10000))
+        return result;
     process.closeWriteChannel();
     process.waitForFinished(120000);
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -385,10 +414,11 @@ CommandResult RunCommand(const QString& program, const QStringList& arguments) {
 }
 
 QByteArray JpegtranCrop(const QString& source, int width, int height, int x, int y) {
-    const CommandResult result = RunCommand(
-        QStringLiteral("jpegtran"),
-        {QStringLiteral("-crop"), QStringLiteral("%1x%2+%3+%4").arg(width).arg(height).arg(x).arg(y),
-         QStringLiteral("-copy"), QStringLiteral("all"), source});
+    const CommandResult result =
+        RunCommand(QStringLiteral("jpegtran"),
+                   {QStringLiteral("-crop"),
+                    QStringLiteral("%1x%2+%3+%4").arg(width).arg(height).arg(x).arg(y),
+                    QStringLiteral("-copy"), QStringLiteral("all"), source});
     return result.exitCode == 0 ? result.out : QByteArray();
 }
 
@@ -441,9 +471,11 @@ QByteArray MakeExifTiff(bool bigEndian, int width, int height) {
 
 int RunInChildAsNobody(const std::function<int()>& body) {
     const passwd* nobody = getpwnam("nobody");
-    if (nobody == nullptr) return -1;
+    if (nobody == nullptr)
+        return -1;
     const pid_t child = fork();
-    if (child < 0) return -1;
+    if (child < 0)
+        return -1;
     if (child == 0) {
         if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
             setuid(nobody->pw_uid) != 0) {
@@ -452,7 +484,8 @@ int RunInChildAsNobody(const std::function<int()>& body) {
         _exit(body() & 0x7F);
     }
     int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
     const int code = WEXITSTATUS(status);
     return code == 255 ? -1 : code;
 }
@@ -461,7 +494,7 @@ namespace {
 
 // Writes TIFF integers in one byte order.
 class TiffWriter {
-public:
+  public:
     explicit TiffWriter(bool bigEndian) : bigEndian_(bigEndian) {}
     void U16(int v) {
         const char hi = static_cast<char>((v >> 8) & 0xFF);
@@ -486,15 +519,14 @@ public:
     }
     QByteArray bytes;
 
-private:
+  private:
     bool bigEndian_;
 };
 
 }  // namespace
 
-QByteArray MakeExifWithThumbnail(bool bigEndian, int width, int height,
-                                 const QByteArray& thumbnail, bool ifd0Size,
-                                 const QByteArray& trailer) {
+QByteArray MakeExifWithThumbnail(bool bigEndian, int width, int height, const QByteArray& thumbnail,
+                                 bool ifd0Size, const QByteArray& trailer) {
     TiffWriter w(bigEndian);
     w.bytes.append(bigEndian ? "MM" : "II");
     w.U16(0x2A);

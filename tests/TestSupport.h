@@ -18,7 +18,9 @@
 #include <vector>
 
 // Readable QString values in test failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace testing_support {
 
@@ -118,9 +120,8 @@ QByteArray MakeExifTiff(bool bigEndian, int width, int height);
 // LONG when `ifd0Size`, the Exif IFD pointer), an Exif IFD with
 // PixelXDimension/PixelYDimension, and IFD1 pointing at `thumbnail`. With
 // `trailer` some bytes follow the thumbnail.
-QByteArray MakeExifWithThumbnail(bool bigEndian, int width, int height,
-                                 const QByteArray& thumbnail, bool ifd0Size = true,
-                                 const QByteArray& trailer = {});
+QByteArray MakeExifWithThumbnail(bool bigEndian, int width, int height, const QByteArray& thumbnail,
+                                 bool ifd0Size = true, const QByteArray& trailer = {});
 
 // Runs `body` in a forked child whose files may grow to `bytes` at most
 // (a write past it fails with EFBIG, as on a full disk) and returns its

@@ -18,7 +18,7 @@ using namespace testing_support;
 const auto* const kApp = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
 class TextLayoutTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { SetUpPlatformUi(); }
     int Advance(const QString& text) const { return QFontMetrics(font_).horizontalAdvance(text); }
     ScopedLanguage language_{"en_US.UTF-8"};
@@ -79,7 +79,8 @@ TEST_F(TextLayoutTest, JapaneseBreaksBetweenCharactersButNotBeforeClosingMarks) 
     const ScopedLanguage japanese("ja_JP.UTF-8");
     const QFont gothic = ProgramFont(12);
     const QFontMetrics metrics(gothic);
-    const QString hint = QStringLiteral("JPEGファイルをドラッグアンドドロップで\n追加してください。");
+    const QString hint =
+        QStringLiteral("JPEGファイルをドラッグアンドドロップで\n追加してください。");
     const TextBlock block = LayoutText(hint, gothic, 134);
     ASSERT_GE(block.lines.size(), 3);
     QString joined;

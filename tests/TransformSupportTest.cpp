@@ -14,7 +14,7 @@ using testing_support::Spec;
 
 // A source object with its header read, ready for RequestWorkspace.
 class SourceHeader {
-public:
+  public:
     explicit SourceHeader(const JpegSpec& spec) : data_(EncodeJpeg(spec)) {
         AttachErrorManager(reinterpret_cast<j_common_ptr>(&info_), errors_);
         jpeg_create_decompress(&info_);
@@ -29,16 +29,18 @@ public:
 
     // RequestWorkspace; false with the library's message on a fatal error.
     bool Request(TransformOptions& options, std::string* message = nullptr) {
-        if (!headerRead_) return false;
+        if (!headerRead_)
+            return false;
         if (setjmp(errors_.returnPoint) != 0) {
-            if (message != nullptr) *message = errors_.message;
+            if (message != nullptr)
+                *message = errors_.message;
             return false;
         }
         RequestWorkspace(&info_, options);
         return true;
     }
 
-private:
+  private:
     QByteArray data_;
     jpeg_decompress_struct info_{};
     CropErrorManager errors_{};
@@ -97,12 +99,20 @@ TEST(TransformSupportTest, ValidatesTheRequestWithUnsignedArithmetic) {
         bool valid;
     };
     const Case cases[] = {
-        {w - 1, 0, 1, 1, true},     {0, h - 1, 1, 1, true},   {0, 0, w, h, true},
+        {w - 1, 0, 1, 1, true},
+        {0, h - 1, 1, 1, true},
+        {0, 0, w, h, true},
         {w - 40, h - 30, 40, 30, true},  // exactly to the right and bottom edges
-        {0, 0, w + 1, 1, false},    {0, 0, 1, h + 1, false},  {w, 0, 1, 1, false},
-        {0, h, 1, 1, false},        {0, 0, 0, 1, false},      {0, 0, 1, 0, false},
-        {1, 0, w, 1, false},        {0, 1, 1, h, false},
-        {0xFFFFFFFFU, 0, 2, 1, false},  {5, 0, 0xFFFFFFFFU, 1, false},
+        {0, 0, w + 1, 1, false},
+        {0, 0, 1, h + 1, false},
+        {w, 0, 1, 1, false},
+        {0, h, 1, 1, false},
+        {0, 0, 0, 1, false},
+        {0, 0, 1, 0, false},
+        {1, 0, w, 1, false},
+        {0, 1, 1, h, false},
+        {0xFFFFFFFFU, 0, 2, 1, false},
+        {5, 0, 0xFFFFFFFFU, 1, false},
     };
     for (const Case& c : cases) {
         SourceHeader source(Spec(static_cast<int>(w), static_cast<int>(h), 3, 2, 1));
@@ -144,8 +154,8 @@ constexpr int kXEntry = 40;
 constexpr int kYEntry = 52;
 
 void Adjust(QByteArray& tiff, unsigned width, unsigned height) {
-    AdjustExifDimensions(reinterpret_cast<JOCTET*>(tiff.data()),
-                         static_cast<unsigned>(tiff.size()), width, height);
+    AdjustExifDimensions(reinterpret_cast<JOCTET*>(tiff.data()), static_cast<unsigned>(tiff.size()),
+                         width, height);
 }
 
 TEST(TransformSupportTest, ExifDimensionsBecomeLongsInBigEndian) {

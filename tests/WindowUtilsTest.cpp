@@ -21,10 +21,10 @@ using namespace testing_support;
 const auto* const kApp = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
 class CountingWidget : public QWidget {
-public:
+  public:
     int paints = 0;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
@@ -48,14 +48,15 @@ TEST(WindowUtilsTest, PumpLetsNoTimerFire) {
     QObject::connect(&timer, &QTimer::timeout, [&fired] { ++fired; });
     timer.start();
     QThread::msleep(20);
-    for (int i = 0; i < 5; ++i) PumpPaintMessages();
+    for (int i = 0; i < 5; ++i)
+        PumpPaintMessages();
     EXPECT_EQ(fired, 0);
     EXPECT_TRUE(WaitUntil([&] { return fired > 0; }));  // the event loop runs it
 }
 
 TEST(WindowUtilsTest, SizingCursorsForCornersAndEdges) {
     const std::pair<int, Qt::CursorShape> expected[] = {
-        {kHitTopLeft, Qt::SizeFDiagCursor}, {kHitBottomRight, Qt::SizeFDiagCursor},
+        {kHitTopLeft, Qt::SizeFDiagCursor},  {kHitBottomRight, Qt::SizeFDiagCursor},
         {kHitTopRight, Qt::SizeBDiagCursor}, {kHitBottomLeft, Qt::SizeBDiagCursor},
         {kHitLeft, Qt::SizeHorCursor},       {kHitRight, Qt::SizeHorCursor},
         {kHitTop, Qt::SizeVerCursor},        {kHitBottom, Qt::SizeVerCursor},
@@ -65,7 +66,8 @@ TEST(WindowUtilsTest, SizingCursorsForCornersAndEdges) {
         ASSERT_TRUE(cursor.has_value()) << code;
         EXPECT_EQ(cursor->shape(), shape) << code;
     }
-    for (int code : {0, 10, -1}) EXPECT_FALSE(CursorForHit(code).has_value()) << code;
+    for (int code : {0, 10, -1})
+        EXPECT_FALSE(CursorForHit(code).has_value()) << code;
 }
 
 TEST(WindowUtilsTest, InsideGivesTheProgramsMoveCursor) {

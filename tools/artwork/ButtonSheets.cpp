@@ -42,7 +42,7 @@ QFont FittingFont(const QString& text, const QRectF& box, const QString& family,
 
 struct Face {
     bool primary = false;
-    QString label;                                      // text faces
+    QString label;                                       // text faces
     std::function<void(QPainter&, const QRectF&)> icon;  // icon faces
 };
 
@@ -51,7 +51,8 @@ void DrawFace(QPainter& painter, const QRectF& cell, const Face& face, bool pres
               const QString& family) {
     const QRectF shape = cell.adjusted(1, 1, -1, -1).translated(pressed ? 1 : 0, pressed ? 1 : 0);
     QColor fill = face.primary ? palette::kAccent : palette::kPanel;
-    if (pressed) fill = fill.darker(118);
+    if (pressed)
+        fill = fill.darker(118);
     painter.setPen(face.primary ? Qt::NoPen : QPen(palette::kAccent.lighter(150), 1.0));
     painter.setBrush(fill);
     painter.drawRoundedRect(shape.adjusted(0.5, 0.5, -0.5, -0.5), 3.5, 3.5);
@@ -75,7 +76,8 @@ QImage Sheet(int width, int height, const std::vector<Face>& faces, int columns,
     const double cellWidth = static_cast<double>(width) / columns;
     const double cellHeight = height / 2.0;
     for (std::size_t i = 0; i < faces.size(); ++i) {
-        if (faces[i].label.isEmpty() && !faces[i].icon) continue;
+        if (faces[i].label.isEmpty() && !faces[i].icon)
+            continue;
         for (const bool pressed : {false, true}) {
             const QRectF cell(static_cast<double>(i) * cellWidth, pressed ? cellHeight : 0.0,
                               cellWidth, cellHeight);
@@ -92,11 +94,14 @@ QStringList Labels(SheetLanguage language, const QStringList& japanese,
 
 std::vector<Face> TextFaces(const QStringList& labels, bool primary) {
     std::vector<Face> faces;
-    for (const QString& label : labels) faces.push_back({primary, label, {}});
+    for (const QString& label : labels)
+        faces.push_back({primary, label, {}});
     return faces;
 }
 
-QPen Stroke(const QColor& color) { return QPen(color, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
+QPen Stroke(const QColor& color) {
+    return QPen(color, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
 
 void Arrow(QPainter& painter, const QRectF& box, bool right) {
     const QPointF c = box.center();
@@ -104,7 +109,8 @@ void Arrow(QPainter& painter, const QRectF& box, bool right) {
     const double d = right ? 1.0 : -1.0;
     painter.setPen(Stroke(palette::kAccent));
     painter.setBrush(Qt::NoBrush);
-    painter.drawPolyline(QPolygonF{{c.x() - d * s * 0.6, c.y() - s}, {c.x() + d * s * 0.6, c.y()},
+    painter.drawPolyline(QPolygonF{{c.x() - d * s * 0.6, c.y() - s},
+                                   {c.x() + d * s * 0.6, c.y()},
                                    {c.x() - d * s * 0.6, c.y() + s}});
 }
 
@@ -112,8 +118,11 @@ void HomeIcon(QPainter& painter, const QRectF& box) {
     const QPointF c = box.center();
     painter.setPen(Stroke(palette::kAccent));
     painter.setBrush(Qt::NoBrush);
-    painter.drawPolyline(QPolygonF{{c.x() - 4.5, c.y() - 0.5}, {c.x(), c.y() - 4.5}, {c.x() + 4.5, c.y() - 0.5}});
-    painter.drawPolyline(QPolygonF{{c.x() - 3, c.y() - 1.5}, {c.x() - 3, c.y() + 4}, {c.x() + 3, c.y() + 4},
+    painter.drawPolyline(
+        QPolygonF{{c.x() - 4.5, c.y() - 0.5}, {c.x(), c.y() - 4.5}, {c.x() + 4.5, c.y() - 0.5}});
+    painter.drawPolyline(QPolygonF{{c.x() - 3, c.y() - 1.5},
+                                   {c.x() - 3, c.y() + 4},
+                                   {c.x() + 3, c.y() + 4},
                                    {c.x() + 3, c.y() - 1.5}});
 }
 
@@ -149,17 +158,18 @@ void CropCorners(QPainter& painter, const QRectF& box, const QColor& color, doub
     for (int i = 0; i < 4; ++i) {
         const QPointF p = corners[i];
         const QPointF d = directions[i];
-        painter.drawPolyline(QPolygonF{p + QPointF(d.x() * arm, 0), p, p + QPointF(0, d.y() * arm)});
+        painter.drawPolyline(
+            QPolygonF{p + QPointF(d.x() * arm, 0), p, p + QPointF(0, d.y() * arm)});
     }
 }
 
 }  // namespace
 
 QImage RectangleButtonsSheet(SheetLanguage language) {
-    return Sheet(280, 36,
-                 TextFaces(Labels(language, {"編集", "追加", "削除"}, {"Edit", "Add", "Delete"}),
-                           false),
-                 4, FontFamily(language));
+    return Sheet(
+        280, 36,
+        TextFaces(Labels(language, {"編集", "追加", "削除"}, {"Edit", "Add", "Delete"}), false), 4,
+        FontFamily(language));
 }
 
 QImage CropButtonsSheet(SheetLanguage language) {
@@ -172,10 +182,10 @@ QImage CropButtonsSheet(SheetLanguage language) {
 }
 
 QImage RemoveButtonsSheet(SheetLanguage language) {
-    return Sheet(140, 36,
-                 TextFaces(Labels(language, {"選択を外す", "全て外す"}, {"Remove", "Remove all"}),
-                           false),
-                 2, FontFamily(language));
+    return Sheet(
+        140, 36,
+        TextFaces(Labels(language, {"選択を外す", "全て外す"}, {"Remove", "Remove all"}), false), 2,
+        FontFamily(language));
 }
 
 QImage StepButtonsSheet() {
@@ -193,7 +203,8 @@ QImage CaptionIconsSheet() {
     const std::function<void(QPainter&, const QRectF&)> icons[7] = {
         {}, HomeIcon, {}, HelpIcon, MinimiseIcon, CloseIcon, {}};
     for (int cell = 0; cell < 7; ++cell) {
-        if (!icons[cell]) continue;
+        if (!icons[cell])
+            continue;
         for (const bool pressed : {false, true}) {
             const QRectF box(cell * 17.0, pressed ? 17.0 : 0.0, 17.0, 17.0);
             if (pressed) {

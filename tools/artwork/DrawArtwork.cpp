@@ -107,8 +107,8 @@ void DrawCropMark(QPainter& painter, QPointF origin, double size) {
     painter.setBrush(palette::kPanel);
     painter.drawRect(photo);
     // A hill and a sun, so the square reads as a photo.
-    QPainterPath hill = Polyline({at(10, 26), at(15, 18), at(19, 22), at(22, 19), at(26, 23),
-                                  at(26, 26)});
+    QPainterPath hill =
+        Polyline({at(10, 26), at(15, 18), at(19, 22), at(22, 19), at(26, 23), at(26, 26)});
     hill.closeSubpath();
     painter.setBrush(palette::kMuted.darker(115));
     painter.drawPath(hill);
