@@ -1,18 +1,12 @@
 #pragma once
 
+#include "platform/ColorRef.h"
 #include "platform/PixelRect.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <functional>
-
-// COLORREF layout: 0x00BBGGRR.
-using ColorRef = std::uint32_t;
-constexpr ColorRef MakeColorRef(int red, int green, int blue) {
-    return static_cast<ColorRef>(red) | (static_cast<ColorRef>(green) << 8) |
-           (static_cast<ColorRef>(blue) << 16);
-}
 
 // A value within a millionth of a whole number is that number. Unit
 // conversions leave such dust (4000 x 59.599999999999994 / 100 is

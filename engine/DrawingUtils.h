@@ -3,8 +3,9 @@
 // The fitting rule for pictures in boxes, rectangle outlines and off-screen
 // canvases, shared by every window that draws pictures.
 
-#include "croprects/CropRect.h"
 #include "engine/RgbPicture.h"  // FitSize
+#include "platform/ColorRef.h"
+#include "platform/PixelRect.h"
 
 #include <QImage>
 

@@ -4,9 +4,9 @@
 // RGB images. No Exif orientation is applied anywhere: pixels stay in the
 // stored order, the coordinates the lossless crop uses.
 
-#include "croprects/CropRect.h"
 #include "engine/RgbPicture.h"
 #include "platform/OutputPolicy.h"
+#include "platform/PixelRect.h"
 
 #include <QByteArray>
 #include <QString>

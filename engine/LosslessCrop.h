@@ -1,8 +1,8 @@
 #pragma once
 
-#include "croprects/CropRect.h"
 #include "engine/CropMetadata.h"
 #include "platform/OutputPolicy.h"
+#include "platform/PixelRect.h"
 
 #include <QString>
 #include <QStringList>

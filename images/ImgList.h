@@ -1,6 +1,6 @@
 #pragma once
 
-#include "croprects/CropRect.h"
+#include "platform/ColorRef.h"
 
 #include <QImage>
 #include <QItemSelectionModel>
