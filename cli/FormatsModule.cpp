@@ -1,14 +1,13 @@
 // The module pelmora-crop loads for pictures in formats other than JPEG
-// (see OtherPicturesOnDemand.cpp): the core's readers over Qt Gui, exported
-// under plain names.
+// (see OtherPicturesOnDemand.h): Qt Gui's readers, exported under plain names.
 
-#include "engine/OtherPictures.h"
+#include "engine/QtPictureReaders.h"
 
 extern "C" Q_DECL_EXPORT void PelmoraReadOtherPicture(const QString* path, RgbPicture* picture,
                                                       QString* error) {
-    *picture = ReadOtherPicture(*path, error);
+    *picture = QtPictureReaders().read(*path, error);
 }
 
 extern "C" Q_DECL_EXPORT void PelmoraOtherPictureSize(const QString* path, QSize* size) {
-    *size = OtherPictureSize(*path);
+    *size = QtPictureReaders().size(*path);
 }

@@ -1,9 +1,4 @@
-// pelmora-crop's reader of other picture formats: Qt Gui's image readers live
-// in a module next to the program, loaded the first time such a file comes
-// along, so that a run over JPEG files never maps Qt Gui and the many
-// libraries behind it.
-
-#include "engine/OtherPictures.h"
+#include "cli/OtherPicturesOnDemand.h"
 
 #include <QFileInfo>
 #include <QLibrary>
@@ -50,9 +45,7 @@ const FormatsModule& Module() {
     return module;
 }
 
-}  // namespace
-
-RgbPicture ReadOtherPicture(const QString& path, QString* error) {
+RgbPicture ReadThroughModule(const QString& path, QString* error) {
     const FormatsModule& module = Module();
     RgbPicture picture;
     if (module.read != nullptr) {
@@ -63,10 +56,16 @@ RgbPicture ReadOtherPicture(const QString& path, QString* error) {
     return picture;
 }
 
-QSize OtherPictureSize(const QString& path) {
+QSize SizeThroughModule(const QString& path) {
     const FormatsModule& module = Module();
     QSize size;
     if (module.size != nullptr)
         module.size(&path, &size);
     return size;
+}
+
+}  // namespace
+
+OtherPictureReader FormatsModuleReaders() {
+    return {ReadThroughModule, SizeThroughModule};
 }

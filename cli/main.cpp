@@ -1,4 +1,5 @@
 #include "cli/CropTool.h"
+#include "cli/OtherPicturesOnDemand.h"
 
 #include <QStringList>
 
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
                     PELMORA_VERSION_PATCH, PELMORA_VERSION_TWEAK);
         return kExitAllWritten;
     }
+    SetOtherPictureReader(FormatsModuleReaders());
     std::signal(SIGINT, RequestStop);
     return RunCropTool(options, stdout, stderr, g_stopRequested);
 }

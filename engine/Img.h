@@ -1,8 +1,8 @@
 #pragma once
 
-#include "croprects/CropRect.h"
 #include "engine/LosslessCrop.h"
 #include "engine/RgbPicture.h"
+#include "platform/PixelRect.h"
 
 #include <QImage>
 #include <QString>

@@ -1,39 +1,29 @@
 #include "engine/OtherPictures.h"
 
-#include <QImage>
-#include <QImageReader>
-#include <QPainter>
+#include <atomic>
 
-#include <cstring>
+namespace {
+
+// Set at start and read by the crops' worker threads.
+std::atomic<RgbPicture (*)(const QString&, QString*)> g_read{nullptr};
+std::atomic<QSize (*)(const QString&)> g_size{nullptr};
+
+}  // namespace
+
+void SetOtherPictureReader(OtherPictureReader reader) {
+    g_read.store(reader.read);
+    g_size.store(reader.size);
+}
 
 RgbPicture ReadOtherPicture(const QString& path, QString* error) {
-    QImageReader reader(path);
-    reader.setAutoTransform(false);
-    QImage image = reader.read();
-    if (image.isNull()) {
-        if (error != nullptr)
-            *error = reader.errorString();
-        return {};
-    }
-    QImage rgb;
-    if (image.hasAlphaChannel()) {
-        rgb = QImage(image.size(), QImage::Format_RGB888);
-        rgb.fill(Qt::black);
-        QPainter painter(&rgb);
-        painter.drawImage(0, 0, image);
-    } else {
-        rgb = image.convertToFormat(QImage::Format_RGB888);
-    }
-    RgbPicture picture(rgb.width(), rgb.height());
-    if (picture.IsNull() && error != nullptr)
-        *error = QStringLiteral("not enough memory");
-    for (int y = 0; y < picture.Height(); ++y) {
-        std::memcpy(picture.Row(y), rgb.constScanLine(y),
-                    static_cast<std::size_t>(rgb.width()) * 3);
-    }
-    return picture;
+    if (const auto read = g_read.load())
+        return read(path, error);
+    if (error != nullptr)
+        *error = QStringLiteral("cannot read pictures other than JPEG");
+    return {};
 }
 
 QSize OtherPictureSize(const QString& path) {
-    return QImageReader(path).size();
+    const auto size = g_size.load();
+    return size != nullptr ? size(path) : QSize();
 }

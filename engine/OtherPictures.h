@@ -2,20 +2,27 @@
 
 // Pictures in formats other than JPEG saved under a JPEG name, which the
 // re-compressing crop also takes. Reading them needs Qt Gui's image readers,
-// so the function comes from whichever library a program links:
-// pelmora_core reads them directly (OtherPictures.cpp, in the library
-// pelmora_other_pictures); pelmora-crop loads
-// Qt Gui only when it meets such a file (cli/OtherPicturesOnDemand.cpp).
-// pelmora_base leaves it to them.
+// which pelmora_base does not link, so each program chooses its reader at
+// start with SetOtherPictureReader: the window Qt Gui's own
+// (QtPictureReaders), pelmora-crop a module over Qt Gui loaded only when such
+// a file comes along (cli/OtherPicturesOnDemand.h). Without a reader such a
+// file is refused with a message.
 
 #include "engine/RgbPicture.h"
 
 #include <QSize>
 #include <QString>
 
-// The whole picture as 24-bit RGB, alpha blended over black, no Exif
-// rotation; null with `error` set when it cannot be read.
-RgbPicture ReadOtherPicture(const QString& path, QString* error);
+struct OtherPictureReader {
+    // The whole picture as 24-bit RGB, alpha blended over black, no Exif
+    // rotation; null with `error` set when it cannot be read.
+    RgbPicture (*read)(const QString& path, QString* error) = nullptr;
+    // The picture's size from its header; invalid when it cannot be read.
+    QSize (*size)(const QString& path) = nullptr;
+};
 
-// The picture's size from its header; invalid when it cannot be read.
+// Called once at start, before any crop runs.
+void SetOtherPictureReader(OtherPictureReader reader);
+
+RgbPicture ReadOtherPicture(const QString& path, QString* error);
 QSize OtherPictureSize(const QString& path);

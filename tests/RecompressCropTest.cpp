@@ -1,4 +1,5 @@
 #include "engine/JpegCodec.h"
+#include "engine/QtPictureReaders.h"
 #include "engine/RecompressCrop.h"
 
 #include "TestSupport.h"
@@ -132,6 +133,22 @@ TEST_F(RecompressCropTest, BrokenSourcesFailAndOtherFormatsWork) {
     EXPECT_EQ(cut.size(), QSize(10, 5));
     const QColor centre = cut.pixelColor(5, 2);
     EXPECT_NEAR(centre.green(), 200, 4);
+}
+
+// A program that registered no reader of other formats refuses them with a
+// reason instead of crashing or writing nothing silently.
+TEST_F(RecompressCropTest, WithoutAReaderOtherFormatsFailWithTheReason) {
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(qRgb(10, 200, 30));
+    ASSERT_TRUE(QImageWriter(Out("png.jpg"), "PNG").write(picture));
+    SetOtherPictureReader({});
+    const RecompressCropResult result =
+        RecompressCrop(Out("png.jpg"), Out("y.jpg"), {2, 2, 12, 7}, 95);
+    SetOtherPictureReader(QtPictureReaders());
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, QStringLiteral("cannot read pictures other than JPEG"));
+    EXPECT_FALSE(QFile::exists(Out("y.jpg")));
+    EXPECT_TRUE(OtherPictureSize(Out("png.jpg")) == QSize(30, 20));
 }
 
 TEST_F(RecompressCropTest, QualityReachesTheEncoder) {

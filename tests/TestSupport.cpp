@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "engine/JpegErrors.h"
+#include "engine/QtPictureReaders.h"
 
 #include <QFile>
 #include <QProcess>
@@ -19,6 +20,12 @@
 namespace testing_support {
 
 namespace {
+
+// Every test program reads other picture formats as the window does.
+const bool kOtherPicturesRegistered = [] {
+    SetOtherPictureReader(QtPictureReaders());
+    return true;
+}();
 
 std::uint8_t PatternSample(int x, int y, int c, int seed) {
     // Gradients, edges and pseudo-noise so that every block differs.

@@ -23,6 +23,7 @@
 
 #include "app/MainFrame.h"
 #include "engine/ProgressDlg.h"
+#include "engine/QtPictureReaders.h"
 #include "images/ImgList.h"
 #include "platform/BrowseForFolder.h"
 #include "platform/Language.h"
@@ -254,6 +255,7 @@ int RunCropAll(CChildView& view, AppSettings& settings, const QString& folder, c
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     SetUpPlatformUi();
+    SetOtherPictureReader(QtPictureReaders());
     QCommandLineParser parser;
     parser.addOption({"data", "Folder of IMG.DAT and RECT.DAT.", "folder"});
     parser.addOption({"select", "Rows to select, comma-separated.", "rows"});
