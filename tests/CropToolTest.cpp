@@ -42,13 +42,7 @@ class CropToolTest : public ::testing::Test {
     }
 
     QString Photo(const QString& relative, int width = 64, int height = 48) {
-        const QString path = root_ + "/in/" + relative;
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        JpegSpec spec;
-        spec.width = width;
-        spec.height = height;
-        WriteBytes(path, EncodeJpeg(spec));
-        return path;
+        return testing_support::WritePhoto(root_ + "/in/" + relative, width, height);
     }
 
     CommandResult Run(QStringList arguments) {

@@ -30,8 +30,6 @@
 namespace {
 
 using namespace xsession;
-using testing_support::EncodeJpeg;
-using testing_support::JpegSpec;
 using testing_support::WriteBytes;
 
 const QString kHelper = QStringLiteral(PELMORA_TEST_DESKTOP);
@@ -68,13 +66,7 @@ class DesktopJobTest : public ProgramsOnX, public ::testing::WithParamInterface<
     QString Photos() const { return home_.path() + QStringLiteral("/photos"); }
 
     QString Photo(const QString& relative, int width, int height) {
-        const QString path = Photos() + u'/' + relative;
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        JpegSpec spec;
-        spec.width = width;
-        spec.height = height;
-        WriteBytes(path, EncodeJpeg(spec));
-        return path;
+        return testing_support::WritePhoto(Photos() + u'/' + relative, width, height);
     }
 
     SheetSizes Sheets() const {

@@ -19,13 +19,7 @@ using namespace testing_support;
 class ImageCollectionTest : public ::testing::Test {
   protected:
     QString Photo(const QString& name, int width = 64, int height = 48) {
-        const QString path = dir_.path() + "/" + name;
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        JpegSpec spec;
-        spec.width = width;
-        spec.height = height;
-        WriteBytes(path, EncodeJpeg(spec));
-        return path;
+        return testing_support::WritePhoto(dir_.path() + "/" + name, width, height);
     }
     QStringList Relative(const QStringList& paths) const {
         QStringList out;

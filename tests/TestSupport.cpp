@@ -3,7 +3,9 @@
 #include "engine/JpegErrors.h"
 #include "engine/QtPictureReaders.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <algorithm>
@@ -374,23 +376,34 @@ long PeakRssOfChildKb(const std::function<int()>& body, int* result) {
     return usage.ru_maxrss;
 }
 
-int RunInChildWithFileSizeLimit(long bytes, const std::function<int()>& body) {
+namespace {
+
+// Runs `body` in a forked child after `prepare`; the body's result (0..127),
+// or -1 when the child could not be started, prepared, or did not exit.
+int RunPreparedChild(const std::function<bool()>& prepare, const std::function<int()>& body) {
     const pid_t child = fork();
     if (child < 0)
         return -1;
-    if (child == 0) {
-        const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
-        // Without this the kernel ends the process instead of failing the write.
-        std::signal(SIGXFSZ, SIG_IGN);
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            _exit(255);
-        _exit(body() & 0x7F);
-    }
+    if (child == 0)
+        _exit(prepare() ? body() & 0x7F : 255);
     int status = 0;
     if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
         return -1;
     const int code = WEXITSTATUS(status);
     return code == 255 ? -1 : code;
+}
+
+}  // namespace
+
+int RunInChildWithFileSizeLimit(long bytes, const std::function<int()>& body) {
+    return RunPreparedChild(
+        [bytes] {
+            const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+            // Without this the kernel ends the process instead of failing the write.
+            std::signal(SIGXFSZ, SIG_IGN);
+            return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        },
+        body);
 }
 
 QByteArray ReadBytes(const QString& path) {
@@ -404,6 +417,15 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
+}
+
+QString WritePhoto(const QString& path, int width, int height) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    JpegSpec spec;
+    spec.width = width;
+    spec.height = height;
+    WriteBytes(path, EncodeJpeg(spec));
+    return path;
 }
 
 CommandResult RunCommand(const QString& program, const QStringList& arguments) {
@@ -480,21 +502,11 @@ int RunInChildAsNobody(const std::function<int()>& body) {
     const passwd* nobody = getpwnam("nobody");
     if (nobody == nullptr)
         return -1;
-    const pid_t child = fork();
-    if (child < 0)
-        return -1;
-    if (child == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
-            setuid(nobody->pw_uid) != 0) {
-            _exit(255);
-        }
-        _exit(body() & 0x7F);
-    }
-    int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
-        return -1;
-    const int code = WEXITSTATUS(status);
-    return code == 255 ? -1 : code;
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    return RunPreparedChild(
+        [uid, gid] { return setgroups(0, nullptr) == 0 && setgid(gid) == 0 && setuid(uid) == 0; },
+        body);
 }
 
 namespace {

@@ -101,6 +101,8 @@ long PeakRssOfChildKb(const std::function<int()>& body, int* result = nullptr);
 
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);
+// A baseline test photo of the given size at `path`, its folders made; returns `path`.
+QString WritePhoto(const QString& path, int width, int height);
 
 struct CommandResult {
     int exitCode = -1;
