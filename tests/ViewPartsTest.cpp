@@ -72,8 +72,8 @@ TEST(CropRectListTest, OutOfRangeIndicesAreClampedOrIgnored) {
     CCropRectListBox box;
     rects.ShowIn(&box);
     QSignalSpy changed(&rects, &CropRectList::Changed);
-    rects.Insert(PixelRectangle(1, 1, 2, 2), -5);   // to the front
-    rects.Insert(PixelRectangle(3, 3, 4, 4), 99);   // to the end
+    rects.Insert(PixelRectangle(1, 1, 2, 2), -5);  // to the front
+    rects.Insert(PixelRectangle(3, 3, 4, 4), 99);  // to the end
     rects.Insert(PixelRectangle(5, 5, 6, 6), 1);
     EXPECT_EQ(rects.At(0).left, 1);
     EXPECT_EQ(rects.At(1).left, 5);
@@ -228,8 +228,9 @@ TEST_F(ViewDataFilesTest, LoadsBothFilesAndWritesThemBackByteForByte) {
         };
         ++windows;
         // The second window is RECT.DAT's, measured in its bytes.
-        if (windows == 2)
+        if (windows == 2) {
             EXPECT_EQ(total, rectBytes.size());
+        }
         return std::make_unique<Sink>(windows == 2 ? &rectSteps : nullptr);
     };
     files.Load(nullptr, images, rects, progress, nullptr);

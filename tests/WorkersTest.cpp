@@ -40,13 +40,14 @@ TEST(WorkersTest, EveryCopyRunsAtOnceOnItsOwnThread) {
         std::atomic<bool> allMet{true};
         std::mutex lock;
         std::set<std::thread::id> ids;
+        // One deadline for all: copies run one after another would fail once.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         RunOnWorkers(threads, [&] {
             {
                 const std::lock_guard<std::mutex> guard(lock);
                 ids.insert(std::this_thread::get_id());
             }
             ++arrived;
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
             while (arrived.load() < threads) {
                 if (std::chrono::steady_clock::now() > deadline) {
                     allMet = false;
