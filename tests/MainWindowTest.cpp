@@ -477,6 +477,24 @@ TEST_F(MainWindowTest, RapidStepsEndOnThePreviewOfTheLastImage) {
               5);
 }
 
+// The window goes while the preview of a large photo is being decoded: the
+// decode is waited for (nothing reaches the view after it went) and the
+// data files are written as at any exit.
+TEST_F(MainWindowTest, ClosingDuringAPreviewDecodeWaitsAndSavesTheDataFiles) {
+    WriteDataFiles(1, {PixelRectangle(0, 0, 8, 8)}, QSize(4000, 3000));
+    const QByteArray imageList = ReadBytes(Folder() + "IMG.DAT");
+    const QByteArray rectList = ReadBytes(Folder() + "RECT.DAT");
+    CChildView& view = Open();
+    view.Preview()->grab();  // asks for the picture
+    EXPECT_FALSE(view.PreviewImage().Settled());
+    QFile::remove(Folder() + "IMG.DAT");
+    QFile::remove(Folder() + "RECT.DAT");
+    frame_.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ReadBytes(Folder() + "IMG.DAT"), imageList);
+    EXPECT_EQ(ReadBytes(Folder() + "RECT.DAT"), rectList);
+}
+
 TEST_F(MainWindowTest, AddRunsTheCropDialogWhoseStepsMoveTheView) {
     WriteDataFiles(3);
     CChildView& view = Open();
