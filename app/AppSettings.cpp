@@ -17,7 +17,7 @@ AppSettings LoadAppSettings(const CSettingsStore& store) {
     AppSettings settings;
     settings.notFirst = read(kSectionApp, kEntryNotFirst);
     settings.jpegQuality = JpegQualityFromStore(read(kSectionParam, kEntryJpegQuality));
-    settings.recompress = read(kSectionParam, kEntryRecompress);
+    settings.recompress = read(kSectionParam, kEntryRecompress) != 0;
     return settings;
 }
 
@@ -32,6 +32,6 @@ bool SaveAppSettings(CSettingsStore& store, AppSettings& settings) {
     };
     write(kSectionApp, kEntryNotFirst, settings.notFirst);
     write(kSectionParam, kEntryJpegQuality, settings.jpegQuality);
-    write(kSectionParam, kEntryRecompress, settings.recompress);
+    write(kSectionParam, kEntryRecompress, settings.recompress ? 1 : 0);
     return ok;
 }

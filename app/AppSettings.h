@@ -19,8 +19,8 @@ int JpegQualityFromStore(int stored);
 
 struct AppSettings {
     int jpegQuality = kDefaultJpegQuality;
-    int recompress = 0;  // 0 lossless, anything else re-compress
-    int notFirst = 0;    // 1 once the program has completed a start
+    bool recompress = false;  // instead of the lossless crop; stored as 1 or 0
+    int notFirst = 0;         // 1 once the program has completed a start
 };
 
 AppSettings LoadAppSettings(const CSettingsStore& store);

@@ -4,14 +4,15 @@
 #include "platform/BrowseForFolder.h"
 #include "platform/MessageBoxes.h"
 #include "platform/StringTable.h"
+#include "platform/Workers.h"
 
 #include <QEventLoop>
+#include <QFutureWatcher>
 
 #include <algorithm>
 #include <climits>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 CBatchCropRun::CBatchCropRun(QWidget* view) : view_(view), chooseFolder_(&BrowseForFolder) {}
@@ -48,12 +49,12 @@ BatchRunSummary CBatchCropRun::CropImages(const BatchRunInput& input, bool allIm
     return last_;
 }
 
-// Plans and crops on a worker thread while this thread runs an event loop:
-// the progress window over the view is window-modal, so the view keeps
-// painting and takes no input. Finished pairs queue up in a mailbox that
-// this thread empties, in the order they finished; a wake-up that arrives
-// while a step's paint pump is running leaves the emptying to the loop
-// already at work, so steps never nest and always go up.
+// Plans and crops on a worker group while this thread runs an event loop
+// until the group's end: the progress window over the view is window-modal,
+// so the view keeps painting and takes no input. Finished pairs queue up in
+// a mailbox that this thread empties, in the order they finished; a wake-up
+// that arrives while a step's paint pump is running leaves the emptying to
+// the loop already at work, so steps never nest and always go up.
 BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
                                                const std::vector<int>& chosen,
                                                const QString& folder) {
@@ -102,16 +103,17 @@ BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
         QMetaObject::invokeMethod(&receiver, emptyMailbox, Qt::QueuedConnection);
     };
     {
-        const std::jthread worker([&] {
+        const WorkerGroup driver(1, [&] {
             BatchResult result =
                 CropBatch(input.images, chosen, input.rects, folder, input.settings, control);
             plan = std::move(result.plan);
             flushError = std::move(result.flushError);
-            QMetaObject::invokeMethod(
-                &receiver, [&loop] { loop.quit(); }, Qt::QueuedConnection);
         });
+        QFutureWatcher<void> ended;
+        QObject::connect(&ended, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+        ended.setFuture(driver.Finished());
         loop.exec();
-    }                // the worker has ended: `plan` is complete and this thread's alone
+    }                // the driver has ended: `plan` is complete and this thread's alone
     emptyMailbox();  // anything left when the loop was ended from outside
 
     std::vector<CropOutcome> outcomes(plan.pairs.size());
@@ -125,7 +127,5 @@ BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
 }
 
 int CBatchCropRun::Jobs() const {
-    if (jobs_ > 0)
-        return jobs_;
-    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    return WorkerThreadCount(jobs_);
 }

@@ -29,7 +29,7 @@ std::vector<int> ChosenImages(const BatchRunInput& input, bool allImages) {
 
 CropSettings CropSettingsFrom(const AppSettings& settings) {
     CropSettings crop;
-    crop.mode = settings.recompress != 0 ? CropMode::kRecompress : CropMode::kLossless;
+    crop.mode = settings.recompress ? CropMode::kRecompress : CropMode::kLossless;
     crop.quality = ClampJpegQuality(settings.jpegQuality);
     return crop;
 }

@@ -4,7 +4,6 @@
 #include "croprects/CropRectDlg.h"
 #include "croprects/CropRectListBox.h"
 #include "croprects/RectFile.h"
-#include "engine/JpegInfo.h"
 #include "engine/ProgressDlg.h"
 #include "images/HelpWnd.h"
 #include "images/ImageCollectionUi.h"
@@ -59,9 +58,7 @@ QImage LangPicture(int japanese, int english) {
 }  // namespace
 
 CChildView::CChildView(ViewEnvironment environment, QWidget* parent)
-    : QWidget(parent), env_(std::move(environment)), batch_(this) {
-    imageFile_ = env_.dataFolder + ImageFileName();
-    rectFile_ = env_.dataFolder + RectFileName();
+    : QWidget(parent), env_(std::move(environment)), dataFiles_(env_.dataFolder), batch_(this) {
     setAcceptDrops(true);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -70,18 +67,24 @@ CChildView::CChildView(ViewEnvironment environment, QWidget* parent)
     LoadSheets();
     CreateChildren();
     connect(&images_, &ImageCollection::CurrentIndexChanged, this, [this] { ResetPreview(); });
+    connect(&previewLoader_, &PreviewLoader::Changed, this, [this] {
+        preview_->update();
+        Q_EMIT PreviewChanged();
+    });
     connect(&images_, &ImageCollection::CountChanged, this, [this] {
         UpdateHints();
         update();
+    });
+    rects_.ShowIn(rectList_);
+    connect(&rects_, &CropRectList::Changed, this, [this] {
+        UpdateHints();
+        preview_->update();
     });
     LayOut();
     PlaceHints();
 }
 
 CChildView::~CChildView() {
-    // The decode calls back into this view: it must end first.
-    if (previewJob_.valid())
-        previewJob_.wait();
     SaveDataFiles();
     delete imagesHint_.data();
     delete rectanglesHint_.data();
@@ -210,16 +213,13 @@ void CChildView::UpdateHints() {
     if (imagesHint_ != nullptr)
         imagesHint_->setVisible(shown && images_.Count() == 0);
     if (rectanglesHint_ != nullptr)
-        rectanglesHint_->setVisible(shown && rects_.empty());
+        rectanglesHint_->setVisible(shown && rects_.IsEmpty());
 }
 
 void CChildView::AfterCreate() {
     if (loaded_)
         return;
-    const ProgressFactory progress = ProgressWindowFactory<CProgressDlg>();
-    LoadImageListWithProgress(this, images_, imageFile_, progress, imageList_);
-    LoadCropRects();
-    dialogImage_ = images_.CurrentIndex() >= 0 ? &images_.At(images_.CurrentIndex()) : nullptr;
+    dataFiles_.Load(this, images_, rects_, ProgressWindowFactory<CProgressDlg>(), imageList_);
     ResetPreview();
     update();
     if (env_.settings != nullptr && env_.settings->notFirst == 0)
@@ -230,117 +230,20 @@ void CChildView::AfterCreate() {
     Q_EMIT Loaded();
 }
 
-void CChildView::LoadCropRects() {
-    std::vector<CCropRect> loaded;
-    if (!ReadRectFile(rectFile_, loaded))
-        return;
-    const qint64 bytes = QFile(rectFile_).size();
-    CProgressDlg progress(this, static_cast<int>(std::min<qint64>(bytes, INT_MAX)));
-    int done = 0;
-    for (const CCropRect& rect : loaded) {
-        AddCropRect(rect);
-        done += kRectRecordSize;
-        if (progress.Step(done) == 0)
-            break;
-    }
-}
-
 void CChildView::SaveDataFiles() {
-    if (saved_)
-        return;
-    saved_ = true;
-    QWidget* owner = isVisible() ? this : nullptr;
-    SaveImageListOrWarn(owner, images_, imageFile_);
-    QString error;
-    if (!WriteRectFile(rectFile_, rects_, &error)) {
-        ShowNotice(owner, LangString(11845, 11846).arg(rectFile_));
-    }
-}
-
-void CChildView::AddCropRect(const CCropRect& rect) {
-    rects_.push_back(rect);
-    rectList_->InsertRow(rectList_->count(), rect.Format(), rect.color);
-    UpdateHints();
-    preview_->update();
-}
-
-void CChildView::InsertCropRect(const CCropRect& rect, int index) {
-    index = std::clamp(index, 0, static_cast<int>(rects_.size()));
-    rects_.insert(rects_.begin() + index, rect);
-    rectList_->InsertRow(index, EditedRectText(rect), rect.color);
-    UpdateHints();
-    preview_->update();
-}
-
-void CChildView::RemoveCropRect(int index) {
-    if (index < 0 || index >= static_cast<int>(rects_.size()))
-        return;
-    rects_.erase(rects_.begin() + index);
-    rectList_->RemoveRow(index);
-    UpdateHints();
-    preview_->update();
+    dataFiles_.Save(isVisible() ? this : nullptr, images_, rects_);
 }
 
 void CChildView::ResetPreview() {
-    ++previewGeneration_;
-    previewBitmap_.reset();
-    previewRequested_ = false;
-    previewSettled_ = false;
+    previewLoader_.Reset();
     preview_->update();
 }
 
 // A new decode for the preview's new size; the old picture stays until it
 // arrives.
 void CChildView::RefreshPreview() {
-    ++previewGeneration_;
-    previewRequested_ = false;
+    previewLoader_.Refresh();
     preview_->update();
-}
-
-// Decodes the current image fitted to the preview on a worker thread, so
-// stepping through large photos never waits for one; the thumbnail stands in
-// meanwhile. A decode that ends after the image changed starts the next one.
-void CChildView::RequestPreview() {
-    const int current = images_.CurrentIndex();
-    if (current < 0 || previewRequested_)
-        return;
-    previewRequested_ = true;
-    if (previewJob_.valid())
-        return;  // its end starts this one
-    const QString path = images_.At(current).path;
-    const QSize box = preview_->size();
-    const int generation = previewGeneration_;
-    previewJob_ = std::async(std::launch::async, [this, path, box, generation] {
-        auto bitmap = std::make_shared<CImg>();
-        int fitWidth = box.width();
-        int fitHeight = box.height();
-        if (bitmap->Load(path, fitWidth, fitHeight) == 0)
-            bitmap.reset();
-        const JpegInfo info = ReadJpegInfo(path);
-        const QSize grid = info.ok ? QSize(info.imcuWidth, info.imcuHeight) : QSize();
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, grid, bitmap = std::shared_ptr<const CImg>(bitmap)] {
-                PreviewDecoded(generation, bitmap, grid);
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void CChildView::PreviewDecoded(int generation, std::shared_ptr<const CImg> bitmap, QSize grid) {
-    previewJob_.get();
-    if (generation != previewGeneration_) {
-        if (previewRequested_) {
-            previewRequested_ = false;
-            RequestPreview();
-        }
-        return;
-    }
-    previewBitmap_ = std::move(bitmap);
-    previewGrid_ = grid;
-    previewSettled_ = true;
-    preview_->update();
-    Q_EMIT PreviewChanged();
 }
 
 void CChildView::OnCommand(int command) {
@@ -394,7 +297,7 @@ bool CChildView::RefuseWithoutImages() {
 bool CChildView::RefuseWithoutSelectedRect() {
     if (RefuseWithoutImages())
         return true;
-    if (rects_.empty()) {
+    if (rects_.IsEmpty()) {
         ShowNotice(this, LangString(130, 151));
         return true;
     }
@@ -431,7 +334,6 @@ void CChildView::OnAddCropRect() {
         ShowNotice(this, LangString(129, 146));
         return;
     }
-    dialogImage_ = &images_.At(images_.CurrentIndex());
     CCropRect rect;
     if (!editRect_(rect))
         return;
@@ -451,8 +353,7 @@ void CChildView::OnEditCropRect() {
     const int index = rectList_->SelectedRow();
     if (images_.CurrentIndex() < 0)
         return;
-    dialogImage_ = &images_.At(images_.CurrentIndex());
-    CCropRect rect = rects_[static_cast<std::size_t>(index)];
+    CCropRect rect = rects_.At(index);
     if (!editRect_(rect))
         return;
     RemoveCropRect(index);
@@ -475,7 +376,6 @@ void CChildView::OnStep(bool forward) {
     if (next < 0)
         return;
     images_.SetCurrentIndex(next);
-    dialogImage_ = &images_.At(next);
     ResetPreview();
     update();
 }
@@ -511,18 +411,29 @@ void CChildView::OnImageClicked(int row) {
 bool CChildView::RunCropRectDlg(CCropRect& rect) {
     AppSettings unsaved;
     AppSettings& settings = env_.settings != nullptr ? *env_.settings : unsaved;
-    CCropRectDlg dialog(CCropRectDlg::LanguageTemplate(), &dialogImage_, settings.recompress,
-                        settings.jpegQuality, this);
+    CCropRectDlg dialog(
+        CCropRectDlg::LanguageTemplate(), [this] { return CurrentImagePath(); },
+        {!settings.recompress, settings.jpegQuality}, this);
     dialog.Rect() = rect;
     connect(&dialog, &CCropRectDlg::StepRequested, this,
             [this](bool forward) { OnCommand(forward ? kCmdNext : kCmdPrevious); });
     const bool accepted = dialog.exec() == QDialog::Accepted;
+    // The quality dialog keeps its choice even when this one is cancelled.
+    settings.jpegQuality = dialog.Choice().quality;
+    if (accepted)
+        settings.recompress = !dialog.Choice().lossless;
     // The mode may have changed: the preview shows what a lossless crop writes.
     preview_->update();
     if (!accepted)
         return false;
     rect = dialog.Rect();
     return true;
+}
+
+// The crop settings dialog shows the current image, also after a step.
+QString CChildView::CurrentImagePath() const {
+    const int current = images_.CurrentIndex();
+    return current >= 0 ? images_.At(current).path : QString();
 }
 
 BatchRunInput CChildView::MakeBatchInput() const {
@@ -537,7 +448,7 @@ BatchRunInput CChildView::MakeBatchInput() const {
         input.images.push_back(entry);
     }
     input.selected = imageList_->SelectedRows();
-    input.rects = rects_;
+    input.rects = rects_.Rects();
     input.settings = CropSettingsFrom(env_.settings != nullptr ? *env_.settings : AppSettings{});
     return input;
 }

@@ -2,11 +2,16 @@
 
 // The window the user works in: the caption, the two lists, the picture
 // buttons, the status line and the preview with every crop rectangle over
-// it. It owns the image collection and the crop rectangles, loads them after
-// it is created and saves them when it goes, and runs every command.
+// it. It runs every command over parts that know nothing of it: the image
+// collection (ImageCollection), the rectangles (CropRectList), the
+// preview's decode (PreviewLoader), the data files (ViewDataFiles) and the
+// batch (CBatchCropRun).
 
 #include "app/AppSettings.h"
 #include "app/BatchCropRun.h"
+#include "app/CropRectList.h"
+#include "app/PreviewLoader.h"
+#include "app/ViewDataFiles.h"
 #include "app/ViewLayout.h"
 #include "croprects/CropRect.h"
 #include "engine/Img.h"
@@ -19,7 +24,6 @@
 #include <QWidget>
 
 #include <functional>
-#include <future>
 #include <map>
 #include <memory>
 #include <vector>
@@ -85,10 +89,10 @@ class CChildView : public QWidget {
     void AfterCreate();
     bool IsLoaded() const { return loaded_; }
 
-    // The rectangle array and its list, changed together.
-    void AddCropRect(const CCropRect& rect);
-    void InsertCropRect(const CCropRect& rect, int index);
-    void RemoveCropRect(int index);
+    // The rectangles and their list box, changed together.
+    void AddCropRect(const CCropRect& rect) { rects_.Add(rect); }
+    void InsertCropRect(const CCropRect& rect, int index) { rects_.Insert(rect, index); }
+    void RemoveCropRect(int index) { rects_.Remove(index); }
 
     // Runs the crop settings dialog on `rect`; true for OK. The view's own
     // runs the dialog; tests put a stand-in here.
@@ -100,7 +104,7 @@ class CChildView : public QWidget {
     void SetPageOpener(PageOpener opener) { openPage_ = std::move(opener); }
 
     ImageCollection& Images() { return images_; }
-    const std::vector<CCropRect>& CropRects() const { return rects_; }
+    const std::vector<CCropRect>& CropRects() const { return rects_.Rects(); }
     CImgList* ImageList() const { return imageList_; }
     CCropRectListBox* RectList() const { return rectList_; }
     CHelpWnd* ImagesHint() const { return imagesHint_; }
@@ -109,19 +113,13 @@ class CChildView : public QWidget {
     CPictureButton* Button(int command) const;
     CBatchCropRun& BatchRun() { return batch_; }
     const ViewLayout& Layout() const { return layout_; }
-    // The image the crop settings dialog shows.
-    const CImgThumb* DialogImage() const { return dialogImage_; }
-    const CImgThumb* const* DialogImageSlot() const { return &dialogImage_; }
-    // The preview's picture; null until its decode has ended, or when the
-    // current image cannot be decoded.
-    const CImg* PreviewBitmap() const { return previewBitmap_.get(); }
-    // True once the current image's preview decode has ended, either way.
-    bool PreviewSettled() const { return previewSettled_; }
+    // The preview's picture and whether its decode has ended.
+    const PreviewLoader& PreviewImage() const { return previewLoader_; }
     // Where the picture stands in the preview; empty without one.
     QRect PreviewPicture() const;
 
-    static QString ImageFileName() { return QStringLiteral("IMG.DAT"); }
-    static QString RectFileName() { return QStringLiteral("RECT.DAT"); }
+    static QString ImageFileName() { return ViewDataFiles::ImageFileName(); }
+    static QString RectFileName() { return ViewDataFiles::RectFileName(); }
 
     // Draws the preview into `painter` (preview coordinates).
     void DrawPreview(QPainter& painter);
@@ -150,11 +148,8 @@ class CChildView : public QWidget {
     CPictureButton* MakeButton(int command, const QImage& sheet, int column, int columns);
     CPictureButton* MakeCaptionButton(int command, int cell);
     void LayOut();
-    void LoadCropRects();
     void UpdateHints();
     void ResetPreview();
-    void RequestPreview();
-    void PreviewDecoded(int generation, std::shared_ptr<const CImg> bitmap, QSize grid);
     void DrawRectangles(QPainter& painter, const CImgThumb& image, const QRect& drawn);
     QRect DrawPlaceholder(QPainter& painter, const CImgThumb& image);
     void RefreshPreview();
@@ -173,6 +168,7 @@ class CChildView : public QWidget {
     void AddDroppedUrls(const QList<QUrl>& urls);
     bool RunCropRectDlg(CCropRect& rect);
     BatchRunInput MakeBatchInput() const;
+    QString CurrentImagePath() const;
 
     void PaintCaption(QPainter& painter);
     void PaintStatus(QPainter& painter);
@@ -180,17 +176,10 @@ class CChildView : public QWidget {
     void EndDrag();
 
     ViewEnvironment env_;
-    QString imageFile_;
-    QString rectFile_;
+    ViewDataFiles dataFiles_;
     ImageCollection images_;
-    std::vector<CCropRect> rects_;
-    const CImgThumb* dialogImage_ = nullptr;
-    std::shared_ptr<const CImg> previewBitmap_;
-    bool previewRequested_ = false;  // a decode for the current image was started
-    bool previewSettled_ = false;    // and has ended
-    int previewGeneration_ = 0;      // counts changes of the current image
-    std::future<void> previewJob_;   // at most one decode at a time
-    QSize previewGrid_;              // the lossless crop's grid in the shown image
+    CropRectList rects_;
+    PreviewLoader previewLoader_;
 
     QImage rectButtons_, cropButtons_, removeButtons_, stepButtons_, captionIcons_;
     QImage captionActive_, captionInactive_, cornerPicture_;
@@ -207,7 +196,6 @@ class CChildView : public QWidget {
     CBatchCropRun batch_;
     RectEditor editRect_;
     PageOpener openPage_;
-    bool saved_ = false;
     bool loaded_ = false;  // the after-create step has run
 
     enum class Drag { kNone, kResize, kMove };

@@ -78,10 +78,11 @@ void CChildView::PaintStatus(QPainter& painter) {
 }
 
 QRect CChildView::PreviewPicture() const {
-    if (!previewBitmap_ || previewBitmap_->IsNull())
+    const CImg* bitmap = previewLoader_.Bitmap();
+    if (bitmap == nullptr || bitmap->IsNull())
         return {};
     return PreviewPicturePlacement(preview_->size(),
-                                   QSize(previewBitmap_->GetWidth(), previewBitmap_->GetHeight()));
+                                   QSize(bitmap->GetWidth(), bitmap->GetHeight()));
 }
 
 void CChildView::DrawPreview(QPainter& painter) {
@@ -90,12 +91,12 @@ void CChildView::DrawPreview(QPainter& painter) {
     if (current < 0)
         return;
     const CImgThumb& image = images_.At(current);
-    RequestPreview();
+    previewLoader_.Request(image.path, preview_->size());
     QRect drawn;
-    if (previewBitmap_) {
+    if (const CImg* bitmap = previewLoader_.Bitmap()) {
         drawn = PreviewPicture();
-        previewBitmap_->DrawScaled(painter, drawn);
-    } else if (!previewSettled_) {
+        bitmap->DrawScaled(painter, drawn);
+    } else if (!previewLoader_.Settled()) {
         drawn = DrawPlaceholder(painter, image);
     }
     if (!drawn.isEmpty())
@@ -105,16 +106,16 @@ void CChildView::DrawPreview(QPainter& painter) {
 // Each rectangle's outline in its colour; in lossless mode also, dashed,
 // the region a crop of the shown image writes when that differs.
 void CChildView::DrawRectangles(QPainter& painter, const CImgThumb& image, const QRect& drawn) {
-    const bool lossless = env_.settings == nullptr || env_.settings->recompress == 0;
-    for (const CCropRect& rect : rects_) {
+    const bool lossless = env_.settings == nullptr || !env_.settings->recompress;
+    for (const CCropRect& rect : rects_.Rects()) {
         const PixelRect resolved = rect.Resolve(image.width, image.height);
         if (resolved.IsEmpty())
             continue;
         DrawFrame(painter, MapToPreview(resolved, image.width, drawn), 2, rect.color);
-        if (!lossless || previewGrid_.isEmpty())
+        const QSize grid = previewLoader_.Grid();
+        if (!lossless || grid.isEmpty())
             continue;
-        const PixelRect written =
-            LosslessWrittenRegion(resolved, previewGrid_.width(), previewGrid_.height());
+        const PixelRect written = LosslessWrittenRegion(resolved, grid.width(), grid.height());
         if (written == resolved)
             continue;
         const PixelRect shown = MapToPreview(written, image.width, drawn);
@@ -141,8 +142,8 @@ int CChildView::PreviewRectangleUnder(QPoint viewPoint) const {
     if (!preview_->mask().contains(viewPoint - preview_->pos()))
         return -1;
     const CImgThumb& image = images_.At(current);
-    return PreviewRectangleAt(viewPoint - preview_->pos(), rects_, QSize(image.width, image.height),
-                              PreviewPicture());
+    return PreviewRectangleAt(viewPoint - preview_->pos(), rects_.Rects(),
+                              QSize(image.width, image.height), PreviewPicture());
 }
 
 void CChildView::resizeEvent(QResizeEvent*) {

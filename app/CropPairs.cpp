@@ -7,13 +7,13 @@
 #include "engine/RecompressCropMany.h"
 #include "platform/OutputSession.h"
 #include "platform/PathUtils.h"
+#include "platform/Workers.h"
 
 #include <QSet>
 
 #include <algorithm>
 #include <mutex>
 #include <numeric>
-#include <thread>
 
 namespace {
 
@@ -193,14 +193,7 @@ void RunCropPairs(const std::vector<CropPair>& pairs, const CropSettings& settin
     };
     const std::size_t threadCount =
         std::min(static_cast<std::size_t>(std::max(jobs, 1)), tasks.size());
-    if (threadCount <= 1) {
-        work();
-        return;
-    }
-    std::vector<std::jthread> workers;
-    workers.reserve(threadCount);
-    for (std::size_t t = 0; t < threadCount; ++t)
-        workers.emplace_back(work);
+    RunOnWorkers(static_cast<int>(threadCount), work);
 }
 
 BatchResult CropBatch(const std::vector<BatchImage>& images, const std::vector<int>& chosen,

@@ -53,10 +53,8 @@ double Percentile(std::vector<double> values, double p) {
 }
 
 void Run(const CImgThumb& image, bool actualSize, int steps) {
-    const CImgThumb* slot = &image;
-    int recompress = 0;
-    int quality = 80;
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &slot, recompress, quality);
+    CCropRectDlg dialog(
+        CCropRectDlg::kEnglishTemplate, [&image] { return image.path; }, CropModeChoice{});
     dialog.Rect().left = 0;
     dialog.Rect().top = 0;
     dialog.Rect().right = 2000;

@@ -7,6 +7,7 @@
 #include "engine/OtherPictures.h"
 #include "images/CollectFiles.h"
 #include "platform/PathUtils.h"
+#include "platform/Workers.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +16,6 @@
 
 #include <numeric>
 #include <optional>
-#include <thread>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -172,9 +172,7 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
     std::iota(all.begin(), all.end(), 0);
 
     BatchControl control;
-    control.jobs = options.jobs > 0
-                       ? options.jobs
-                       : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    control.jobs = WorkerThreadCount(options.jobs);
     control.stop = &stop;
     const std::vector<CropPair>* pairs = nullptr;
     std::optional<ProgressBar> progress;

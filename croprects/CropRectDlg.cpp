@@ -2,7 +2,6 @@
 
 #include "croprects/QualityDlg.h"
 #include "engine/Img.h"
-#include "images/ImgThumb.h"
 #include "platform/DialogUnits.h"
 #include "platform/HitTest.h"
 #include "platform/Language.h"
@@ -111,13 +110,9 @@ QString ControlName(int controlId) {
     return QString::number(controlId);
 }
 
-CCropRectDlg::CCropRectDlg(int templateId, const CImgThumb* const* imageSlot, int& recompress,
-                           int& quality, QWidget* parent)
-    : QDialog(parent),
-      templateId_(templateId),
-      imageSlot_(imageSlot),
-      recompress_(recompress),
-      quality_(quality) {
+CCropRectDlg::CCropRectDlg(int templateId, ImageSource image, CropModeChoice choice,
+                           QWidget* parent)
+    : QDialog(parent), templateId_(templateId), image_(std::move(image)), choice_(choice) {
     setWindowTitle(DialogText(templateId, 0));
     setFont(DialogFont());
     setFixedSize(DialogGeometry(0, 0, kWidthUnits, kHeightUnits).size());
@@ -248,7 +243,7 @@ void CCropRectDlg::Initialise() {
         rect_.isPixel = 1;
         SetEdges(rect_, {0, 0, 256, 256});
     }
-    canvas_.lossless = recompress_ == 0;
+    canvas_.lossless = choice_.lossless;
     (canvas_.lossless ? losslessButton_ : recompressButton_)->setChecked(true);
     actualSizeBox_->setChecked(canvas_.actualSize);
     gridBox_->setChecked(canvas_.showGrid);
@@ -272,8 +267,7 @@ void CCropRectDlg::ResetPreview() {
 }
 
 QString CCropRectDlg::ImagePath() const {
-    const CImgThumb* image = imageSlot_ != nullptr ? *imageSlot_ : nullptr;
-    return image != nullptr ? image->path : QString();
+    return image_ ? image_() : QString();
 }
 
 void CCropRectDlg::OnUnit(bool toPixel) {
@@ -319,7 +313,7 @@ void CCropRectDlg::OnGrid(bool checked) {
 void CCropRectDlg::OnQuality() {
     const int qualityTemplate = IsJapaneseTemplate(templateId_) ? CQualityDlg::kJapaneseTemplate
                                                                 : CQualityDlg::kEnglishTemplate;
-    CQualityDlg dialog(qualityTemplate, quality_, this);
+    CQualityDlg dialog(qualityTemplate, choice_.quality, this);
     for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
         button->setCursor(Qt::PointingHandCursor);
     }
@@ -336,7 +330,7 @@ void CCropRectDlg::accept() {
         ShowNotice(this, LangString(134, 135));
         return;
     }
-    recompress_ = canvas_.lossless ? 0 : 1;
+    choice_.lossless = canvas_.lossless;
     QDialog::accept();
 }
 

@@ -10,31 +10,47 @@
 #include <QDialog>
 #include <QImage>
 #include <QPoint>
+#include <QString>
 
-class CImgThumb;
+#include <functional>
+
 class QAbstractButton;
 class QLabel;
 class QWidget;
 
+// The program's crop mode and JPEG quality, as the dialog shows and edits
+// them.
+struct CropModeChoice {
+    bool lossless = true;
+    int quality = 80;
+};
+
 class CCropRectDlg : public QDialog {
     Q_OBJECT
   public:
-    // `imageSlot` points at the main view's current-image pointer, which the
-    // view moves when it handles a step. `recompress` (0 lossless) and
-    // `quality` are the program's settings: OK stores the mode; the quality
-    // dialog stores the quality, whatever this dialog ends with. All three
-    // must outlive the dialog.
-    CCropRectDlg(int templateId, const CImgThumb* const* imageSlot, int& recompress, int& quality,
+    // The path of the image to show, empty without one. Asked again after
+    // each step, once StepRequested has returned.
+    using ImageSource = std::function<QString()>;
+
+    // `choice` is the program's mode and quality as they stand.
+    CCropRectDlg(int templateId, ImageSource image, CropModeChoice choice,
                  QWidget* parent = nullptr);
     ~CCropRectDlg() override;
+
+    // The mode and quality to keep, whatever exec() returned: the quality as
+    // the quality dialog left it, the mode as OK stored it (the one given,
+    // until then).
+    const CropModeChoice& Choice() const { return choice_; }
 
     // 138 under the Japanese language rule, 1503 otherwise.
     static int LanguageTemplate();
 
     // The rectangle being edited: set before exec(), read after OK.
     CCropRect& Rect() { return rect_; }
-    // Loads the image the slot points at with the next paint, from the top-left.
+    // Loads the image the source names with the next paint, from the top-left.
     void ResetPreview();
+    // The image shown (or to be shown with the next paint); empty without one.
+    QString ImagePath() const;
 
     // Refuses an invalid rectangle (message 134/135); otherwise stores the
     // crop mode and closes.
@@ -80,15 +96,13 @@ class CCropRectDlg : public QDialog {
     void PaintNavigator(QImage& canvas);
     void UpdateReadouts();
     void RepaintFrames();
-    QString ImagePath() const;
     void TrackCursor(QPoint dialogPoint);
     void DragHandle(QPoint dialogPoint);
     void DragViewport(QPoint dialogPoint);
 
     const int templateId_;
-    const CImgThumb* const* imageSlot_;
-    int& recompress_;
-    int& quality_;
+    const ImageSource image_;
+    CropModeChoice choice_;
     CCropRect rect_;
     CCropCanvas canvas_;
     bool initialised_ = false;

@@ -2,6 +2,7 @@
 
 #include "images/CollectFiles.h"
 #include "images/ImageListFile.h"
+#include "platform/Workers.h"
 
 #include <QImage>
 
@@ -11,20 +12,17 @@
 #include <deque>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 namespace {
 
-// Makes thumbnails on worker threads and hands them back in request order.
+// Makes thumbnails on a worker group and hands them back in request order.
 class ThumbnailMaker {
   public:
     ThumbnailMaker(const QStringList& paths, int jobs)
         : paths_(paths),
           results_(static_cast<std::size_t>(paths.size())),
-          threadCount_(std::clamp(jobs, 1, std::max(1, static_cast<int>(paths.size())))) {
-        for (int t = 0; t < threadCount_; ++t)
-            workers_.emplace_back([this] { Work(); });
-    }
+          threadCount_(std::clamp(jobs, 1, std::max(1, static_cast<int>(paths.size())))),
+          workers_(threadCount_, [this] { Work(); }) {}
     ~ThumbnailMaker() {
         {
             const std::lock_guard<std::mutex> guard(lock_);
@@ -35,16 +33,19 @@ class ThumbnailMaker {
     ThumbnailMaker(const ThumbnailMaker&) = delete;
     ThumbnailMaker& operator=(const ThumbnailMaker&) = delete;
 
-    // Waits for result i, calling `whileWaiting` every few milliseconds.
+    // Waits for result i. With `whileWaiting` (the window's paint pump) the
+    // wait wakes every few milliseconds to run it; without, it sleeps until
+    // the result is there.
     std::unique_ptr<CImgThumb> Take(qsizetype i, const std::function<void()>& whileWaiting) {
+        const auto ready = [this, i] { return results_[static_cast<std::size_t>(i)].has_value(); };
         std::unique_lock<std::mutex> guard(lock_);
-        while (!results_[static_cast<std::size_t>(i)].has_value()) {
-            if (whileWaiting) {
-                guard.unlock();
-                whileWaiting();
-                guard.lock();
-            }
-            done_.wait_for(guard, std::chrono::milliseconds(15));
+        if (!whileWaiting)
+            done_.wait(guard, ready);
+        while (!ready()) {
+            guard.unlock();
+            whileWaiting();
+            guard.lock();
+            done_.wait_for(guard, std::chrono::milliseconds(15), ready);
         }
         std::unique_ptr<CImgThumb> record = std::move(*results_[static_cast<std::size_t>(i)]);
         results_[static_cast<std::size_t>(i)].reset();
@@ -88,7 +89,7 @@ class ThumbnailMaker {
     qsizetype next_ = 0;
     qsizetype consumed_ = 0;
     bool stopping_ = false;
-    std::vector<std::jthread> workers_;  // last: joined before the rest goes
+    WorkerGroup workers_;  // last: waited for before the rest goes
 };
 
 }  // namespace

@@ -5,11 +5,11 @@
 #include "platform/MessageBoxes.h"
 #include "platform/StringTable.h"
 #include "platform/WindowUtils.h"
+#include "platform/Workers.h"
 
 #include <QDir>
 #include <QPointer>
 #include <QScopedValueRollback>
-#include <QThread>
 #include <QWidget>
 
 #include <algorithm>
@@ -30,10 +30,6 @@ struct WaitingDrop {
     QPointer<CImgList> list;
 };
 std::deque<WaitingDrop> g_waiting;
-
-int ThumbnailJobs() {
-    return std::max(1, QThread::idealThreadCount());
-}
 
 // Keeps a widget from redrawing until the end of the scope.
 class UpdatesSuspended {
@@ -74,7 +70,7 @@ DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringLi
         const std::unique_ptr<ProgressSink> window =
             progress ? progress(parent, summary.collected) : nullptr;
         summary.added = images.AddImages(
-            files, ThumbnailJobs(),
+            files, WorkerThreadCount(),
             [&](int index, AddOutcome) {
                 if (window)
                     window->Step(index + 1);
@@ -122,7 +118,7 @@ bool LoadImageListWithProgress(QWidget* parent, ImageCollection& images, const Q
         std::unique_ptr<ProgressSink> window;
         double scale = 1.0;  // keeps a huge file's byte counts within int
         loaded = images.LoadImageList(
-            file, ThumbnailJobs(),
+            file, WorkerThreadCount(),
             [&](qint64 done, qint64 size) {
                 if (done == 0) {
                     if (size > INT_MAX)

@@ -281,7 +281,7 @@ TEST_F(BatchCropRunTest, OutputIntoTheSourceFolderLeavesTheSourceUntouched) {
 TEST_F(BatchCropRunTest, ParallelRunsWriteTheNamesAndBytesOfASequentialOne) {
     input_.rects = {PixelRectangle(3, 5, 40, 30), PixelRectangle(0, 0, 200, 200),
                     PixelRectangle(30, 20, 90, 70)};
-    for (const int recompress : {0, 1}) {
+    for (const bool recompress : {false, true}) {
         input_.settings = CropSettingsFrom({.jpegQuality = 70, .recompress = recompress});
         QStringList names[2];
         const QString folders[2] = {Out(), QDir::toNativeSeparators(dir_.path() + "/out2")};
@@ -308,16 +308,16 @@ TEST_F(BatchCropRunTest, ParallelRunsWriteTheNamesAndBytesOfASequentialOne) {
 TEST_F(BatchCropRunTest, TheSettingsChooseTheMethodAndTheQuality) {
     input_.selected = {1};
     input_.rects = {PixelRectangle(3, 5, 40, 30)};
-    input_.settings = CropSettingsFrom({.jpegQuality = 250, .recompress = 7});
+    input_.settings = CropSettingsFrom({.jpegQuality = 250, .recompress = true});
     EXPECT_EQ(input_.settings.quality, 100);
-    input_.settings = CropSettingsFrom({.jpegQuality = 35, .recompress = 7});
+    input_.settings = CropSettingsFrom({.jpegQuality = 35, .recompress = true});
     Command(false);
     const QString reference = dir_.path() + "/reference.jpg";
     ASSERT_EQ(RecompressCropFile(input_.images[1].path, reference, {3, 5, 40, 30}, 35), 1);
     EXPECT_EQ(ReadBytes(Out() + "/p1.JPG"), ReadBytes(reference));
 
     QFile::remove(Out() + "/p1.JPG");
-    input_.settings = CropSettingsFrom({.jpegQuality = 35, .recompress = 0});
+    input_.settings = CropSettingsFrom({.jpegQuality = 35, .recompress = false});
     Command(false);
     // Lossless: the corner moves back to the 16 x 16 block grid.
     const DecodedImage lossless = DecodeJpeg(ReadBytes(Out() + "/p1.JPG"));

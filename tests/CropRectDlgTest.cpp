@@ -59,7 +59,13 @@ class CropRectDlgTest : public ::testing::Test {
     ScopedLanguage language_{"en_US.UTF-8"};
     QTemporaryDir dir_;
     std::vector<std::unique_ptr<CImgThumb>> images_;
-    int recompress_ = 0;
+    // The image a dialog shows: whatever `image` points at when it asks.
+    static CCropRectDlg::ImageSource Showing(const CImgThumb* const& image) {
+        return [&image] { return image != nullptr ? image->path : QString(); };
+    }
+    CropModeChoice Choice() const { return {lossless_, quality_}; }
+
+    bool lossless_ = true;
     int quality_ = 80;
 };
 
@@ -67,7 +73,7 @@ TEST_F(CropRectDlgTest, BothTemplatesLayOutEveryControl) {
     const CImgThumb* image = Image(64, 48);
     for (const int id : {CCropRectDlg::kEnglishTemplate, CCropRectDlg::kJapaneseTemplate}) {
         const bool ja = id == CCropRectDlg::kJapaneseTemplate;
-        const CCropRectDlg dialog(id, &image, recompress_, quality_);
+        const CCropRectDlg dialog(id, Showing(image), Choice());
         EXPECT_EQ(dialog.size(), QSize(761, 492));  // 507 x 303 dialog units
         EXPECT_EQ(dialog.windowTitle(),
                   ja ? QStringLiteral("切り抜く長方形の設定") : QStringLiteral("Crop Settings"));
@@ -103,8 +109,8 @@ TEST_F(CropRectDlgTest, BothTemplatesLayOutEveryControl) {
 
 TEST_F(CropRectDlgTest, InvalidRectangleStartsAs256PixelSquareInItsColour) {
     const CImgThumb* image = Image(640, 480);
-    recompress_ = 0;
-    CCropRectDlg dialog(CCropRectDlg::LanguageTemplate(), &image, recompress_, quality_);
+    lossless_ = true;
+    CCropRectDlg dialog(CCropRectDlg::LanguageTemplate(), Showing(image), Choice());
     dialog.Rect().isPixel = 0;
     dialog.Rect().right = 0.004;  // invalid: empty at 1/100
     const ColorRef color = dialog.Rect().color;
@@ -121,12 +127,12 @@ TEST_F(CropRectDlgTest, InvalidRectangleStartsAs256PixelSquareInItsColour) {
     EXPECT_EQ(dialog.Rect().isPixel, 1);
     ExpectEdges(dialog.Rect(), 0, 0, 256, 256);
     EXPECT_EQ(dialog.Rect().color, color);
-    EXPECT_EQ(recompress_, 0);
+    EXPECT_TRUE(dialog.Choice().lossless);
 }
 
 TEST_F(CropRectDlgTest, UnitSwitchDoesNotRound) {
     const CImgThumb* image = Image(640, 480);
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &image, recompress_, quality_);
+    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
     dialog.Rect().isPixel = 0;
     SetEdges(dialog.Rect(), {25, 25, 75, 33.3333});
     Open(dialog);
@@ -148,7 +154,7 @@ TEST_F(CropRectDlgTest, UnitSwitchDoesNotRound) {
 // 40.99999999999999, which every read-out and every cut must take as 41.
 TEST_F(CropRectDlgTest, AUnitSwitchLeavesNoDustBetweenWhatIsShownAndWhatIsCut) {
     const CImgThumb* image = Image(320, 240);
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &image, recompress_, quality_);
+    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
     dialog.Rect() = PixelRectangle(0, 0, 41, 23);
     Open(dialog);
     Click(dialog, 1003);
@@ -166,7 +172,7 @@ TEST_F(CropRectDlgTest, AUnitSwitchLeavesNoDustBetweenWhatIsShownAndWhatIsCut) {
 // preview at once, not at the next paint something else asks for.
 TEST_F(CropRectDlgTest, ChoosingRecompressRepaintsThePreview) {
     const CImgThumb* image = Image(640, 480);
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &image, recompress_, quality_);
+    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
     dialog.Rect() = PixelRectangle(20, 20, 200, 200);
     Open(dialog);
     ASSERT_TRUE(Control<QRadioButton>(dialog, 1011)->isChecked());
@@ -193,21 +199,22 @@ TEST_F(CropRectDlgTest, ChoosingRecompressRepaintsThePreview) {
 
 TEST_F(CropRectDlgTest, LosslessAndGridSnapTheResolvedRectangle) {
     const CImgThumb* image = Image(640, 480);
-    recompress_ = 1;
+    lossless_ = false;
     {
-        CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &image, recompress_, quality_);
+        CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
         dialog.Rect() = PixelRectangle(3, 5, 250, 250);
         Open(dialog);
         Click(dialog, 1011);
         ExpectEdges(dialog.Rect(), 0, 8, 248, 248);
         Click(dialog, 1012);  // back to re-compress: nothing moves
         ExpectEdges(dialog.Rect(), 0, 8, 248, 248);
+        Click(dialog, 1011);
         dialog.reject();
+        EXPECT_FALSE(dialog.Choice().lossless);  // only OK stores the mode
     }
-    EXPECT_EQ(recompress_, 1);
     {
         // Grid off with re-compress: no snapping, but whole pixels...
-        CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &image, recompress_, quality_);
+        CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
         dialog.Rect() = PixelRectangle(10.7, 3.2, 100.9, 50.5);
         Open(dialog);
         Click(dialog, 1016);
@@ -228,8 +235,8 @@ TEST_F(CropRectDlgTest, OkRefusesAnInvalidRectangle) {
     const CImgThumb* image = Image(64, 48);
     for (const QByteArray lang : {"en_US.UTF-8", "ja_JP.UTF-8"}) {
         ScopedLanguage language(lang);
-        recompress_ = 1;
-        CCropRectDlg dialog(CCropRectDlg::LanguageTemplate(), &image, recompress_, quality_);
+        lossless_ = false;
+        CCropRectDlg dialog(CCropRectDlg::LanguageTemplate(), Showing(image), Choice());
         Open(dialog);
         Click(dialog, 1011);
         SetEdges(dialog.Rect(), {20, 20, 20.004, 40});
@@ -242,21 +249,21 @@ TEST_F(CropRectDlgTest, OkRefusesAnInvalidRectangle) {
         EXPECT_EQ(text, lang.startsWith("ja") ? QStringLiteral("有効な長方形が設定されていません。")
                                               : QStringLiteral("Invalid rect."));
         EXPECT_TRUE(dialog.isVisible());
-        EXPECT_EQ(recompress_, 1);
+        EXPECT_FALSE(dialog.Choice().lossless);
         ExpectEdges(dialog.Rect(), 20, 20, 20.004, 40);
         dialog.Rect().right = 20.005;
         Click(dialog, 1);
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
-        EXPECT_EQ(recompress_, 0);
+        EXPECT_TRUE(dialog.Choice().lossless);
     }
 }
 
 TEST_F(CropRectDlgTest, CancelKeepsOnlyTheQuality) {
     const CImgThumb* image = Image(64, 48);
-    recompress_ = 0;
+    lossless_ = true;
     quality_ = 80;
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &image, recompress_, quality_);
+    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
     Open(dialog);
     Click(dialog, 1012);
     {
@@ -269,18 +276,18 @@ TEST_F(CropRectDlgTest, CancelKeepsOnlyTheQuality) {
         Click(dialog, 1025);
         EXPECT_EQ(script.Answered(), 1);
     }
-    EXPECT_EQ(quality_, 42);
+    EXPECT_EQ(dialog.Choice().quality, 42);
     Click(dialog, 2);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(quality_, 42);
-    EXPECT_EQ(recompress_, 0);
+    EXPECT_EQ(dialog.Choice().quality, 42);
+    EXPECT_TRUE(dialog.Choice().lossless);
 }
 
 TEST_F(CropRectDlgTest, StepButtonsAskTheViewAndReload) {
     const CImgThumb* first = Image(640, 480);
     const CImgThumb* second = Image(300, 200);
     const CImgThumb* slot = first;
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &slot, recompress_, quality_);
+    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(slot), Choice());
     std::vector<bool> asked;
     QObject::connect(&dialog, &CCropRectDlg::StepRequested, &dialog, [&](bool forward) {
         asked.push_back(forward);
@@ -305,7 +312,7 @@ TEST_F(CropRectDlgTest, UnloadableImageShowsNothingAndConvertsNothing) {
     const CImgThumb missing(dir_.filePath("missing.jpg"), nullptr, 640, 480);
     const CImgThumb* good = Image(300, 200);
     const CImgThumb* slot = &missing;
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &slot, recompress_, quality_);
+    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(slot), Choice());
     QObject::connect(&dialog, &CCropRectDlg::StepRequested, &dialog, [&] { slot = good; });
     dialog.Rect().isPixel = 0;
     SetEdges(dialog.Rect(), {10, 10, 50, 50});
@@ -337,8 +344,8 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons h
 
 TEST_F(CropRectDlgTest, MovingAgainstTheBorderNarrowsTheRectangle) {
     const CImgThumb* image = Image(400, 300);
-    recompress_ = 1;
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &image, recompress_, quality_);
+    lossless_ = false;
+    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
     Open(dialog);
     // 400 x 300 fitted into 469 x 472: 469 x 352 at 60 down, 1.1725 frame
     // pixels per image pixel; (0, 0)-(256, 256) shows as (0, 0)-(300, 300).

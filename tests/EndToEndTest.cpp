@@ -170,7 +170,7 @@ TEST_F(EndToEndTest, DropCropAndRestart) {
     const CImgThumb& shown = view.Images().At(view.Images().CurrentIndex());
     const double w = shown.width;
     const double h = shown.height;
-    settings_.recompress = 1;
+    settings_.recompress = true;
     AddThroughDialog(view, PixelRectangle(10, 20, 110, 80), {});
     AddThroughDialog(view, PixelRectangle(w / 10, h / 5, w * 0.9, h * 0.8), {1003});
     AddThroughDialog(view, PixelRectangle(3, 5, 61, 77), {1011});  // lossless
@@ -180,7 +180,7 @@ TEST_F(EndToEndTest, DropCropAndRestart) {
     EXPECT_DOUBLE_EQ(view.CropRects()[1].left, 10.0);
     EXPECT_DOUBLE_EQ(view.CropRects()[1].bottom, 80.0);
     EXPECT_EQ(view.CropRects()[2].Resolve(200, 150), (PixelRect{0, 8, 64, 80}));
-    EXPECT_EQ(settings_.recompress, 0);  // OK stored the mode
+    EXPECT_FALSE(settings_.recompress);  // OK stored the mode
 
     // Lossless, the selected image only: three files named by the rectangle.
     view.ImageList()->clearSelection();
@@ -192,7 +192,7 @@ TEST_F(EndToEndTest, DropCropAndRestart) {
     const auto lossless = CropInWindow(view, kCmdCropAll, Path("out/lossless"));
     EXPECT_EQ(lossless.size(), 6u);
     EXPECT_EQ(lossless, CropWithTool(batch, Path("tool/lossless")));
-    settings_.recompress = 1;
+    settings_.recompress = true;
     settings_.jpegQuality = 85;
     const auto recompressed = CropInWindow(view, kCmdCropAll, Path("out/recompressed"));
     EXPECT_EQ(recompressed.size(), 6u);

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 using namespace testing_support;
@@ -91,6 +93,27 @@ TEST_F(ImageCollectionTest, ParallelAddingEqualsAddingOneByOne) {
     for (int i = 0; i < collection_.Count(); ++i) {
         EXPECT_EQ(collection_.At(i).thumbnail->Image(), sequential.At(i).thumbnail->Image());
     }
+}
+
+// With a paint pump a wait for a thumbnail runs it on the calling thread
+// (it paints windows), and the images still arrive in the order offered.
+TEST_F(ImageCollectionTest, ThePaintPumpRunsOnTheCallingThreadWhileTheOrderHolds) {
+    QStringList offered;
+    for (int i = 0; i < 8; ++i)
+        offered.append(Photo(QStringLiteral("big%1.jpg").arg(i), 1600 - 8 * i, 1200));
+    const std::thread::id caller = std::this_thread::get_id();
+    int pumped = 0;
+    bool pumpedElsewhere = false;
+    std::vector<int> order;
+    collection_.AddImages(
+        offered, 3, [&](int i, AddOutcome) { order.push_back(i); },
+        [&] {
+            ++pumped;
+            pumpedElsewhere = pumpedElsewhere || std::this_thread::get_id() != caller;
+        });
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(collection_.Paths(), offered);
+    EXPECT_FALSE(pumpedElsewhere) << pumped;
 }
 
 TEST_F(ImageCollectionTest, RemovalKeepsTheCurrentNumberUntilItFallsOffTheEnd) {

@@ -153,7 +153,6 @@ TEST_F(MainWindowTest, StepsWrapOverTheSelectedImagesOrAll) {
     view.ImageList()->SetSelected(0, true);
     view.OnCommand(kCmdNext);
     EXPECT_EQ(view.Images().CurrentIndex(), 0);  // wraps within {0, 2}
-    EXPECT_EQ(view.DialogImage(), &view.Images().At(0));
 }
 
 TEST_F(MainWindowTest, EscF1AndTheWheelOverAListReachTheViewOnly) {
@@ -416,9 +415,9 @@ TEST_F(MainWindowTest, OnlyRectanglesOnTheImageAreDrawnAndHovered) {
     WriteDataFiles(1, {on, off}, QSize(64, 48));
     CChildView& view = Open();
     view.Preview()->grab();
-    ASSERT_TRUE(WaitUntil([&] { return view.PreviewSettled(); }));
+    ASSERT_TRUE(WaitUntil([&] { return view.PreviewImage().Settled(); }));
     const QImage preview = view.Preview()->grab().toImage();
-    ASSERT_NE(view.PreviewBitmap(), nullptr);
+    ASSERT_NE(view.PreviewImage().Bitmap(), nullptr);
     bool red = false;
     bool blue = false;
     for (int y = 0; y < preview.height(); ++y) {
@@ -443,9 +442,9 @@ TEST_F(MainWindowTest, UndecodableImageShowsOnlyTheBackgroundAndAClickMovesTheWi
     WriteBytes(view.Images().At(0).path, QByteArray("no longer a picture"));
     view.OnCommand(kCmdNext);
     view.Preview()->grab();
-    ASSERT_TRUE(WaitUntil([&] { return view.PreviewSettled(); }));
+    ASSERT_TRUE(WaitUntil([&] { return view.PreviewImage().Settled(); }));
     const QImage preview = view.Preview()->grab().toImage();
-    EXPECT_EQ(view.PreviewBitmap(), nullptr);
+    EXPECT_EQ(view.PreviewImage().Bitmap(), nullptr);
     EXPECT_EQ(preview.pixel(preview.width() / 2, preview.height() / 2), kPreviewBackground);
     frame_->move(50, 60);
     const QPoint press = view.Preview()->geometry().center();
@@ -472,27 +471,46 @@ TEST_F(MainWindowTest, RapidStepsEndOnThePreviewOfTheLastImage) {
         view.Preview()->grab();  // each step asks for its picture
     }
     ASSERT_EQ(view.Images().CurrentIndex(), 2);
-    ASSERT_TRUE(WaitUntil([&] { return view.PreviewSettled(); }));
-    ASSERT_NE(view.PreviewBitmap(), nullptr);
-    EXPECT_EQ(view.PreviewBitmap()->GetWidth() / view.PreviewBitmap()->GetHeight(), 5);
+    ASSERT_TRUE(WaitUntil([&] { return view.PreviewImage().Settled(); }));
+    ASSERT_NE(view.PreviewImage().Bitmap(), nullptr);
+    EXPECT_EQ(view.PreviewImage().Bitmap()->GetWidth() / view.PreviewImage().Bitmap()->GetHeight(),
+              5);
+}
+
+// The window goes while the preview of a large photo is being decoded: the
+// decode is waited for (nothing reaches the view after it went) and the
+// data files are written as at any exit.
+TEST_F(MainWindowTest, ClosingDuringAPreviewDecodeWaitsAndSavesTheDataFiles) {
+    WriteDataFiles(1, {PixelRectangle(0, 0, 8, 8)}, QSize(4000, 3000));
+    const QByteArray imageList = ReadBytes(Folder() + "IMG.DAT");
+    const QByteArray rectList = ReadBytes(Folder() + "RECT.DAT");
+    CChildView& view = Open();
+    view.Preview()->grab();  // asks for the picture
+    EXPECT_FALSE(view.PreviewImage().Settled());
+    QFile::remove(Folder() + "IMG.DAT");
+    QFile::remove(Folder() + "RECT.DAT");
+    frame_.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ReadBytes(Folder() + "IMG.DAT"), imageList);
+    EXPECT_EQ(ReadBytes(Folder() + "RECT.DAT"), rectList);
 }
 
 TEST_F(MainWindowTest, AddRunsTheCropDialogWhoseStepsMoveTheView) {
     WriteDataFiles(3);
     CChildView& view = Open();
     view.ImageList()->clearSelection();
-    const CImgThumb* shownAtOk = nullptr;
+    QString shownAtOk;
     ModalScript script({[&](QWidget* window) {
         auto* dialog = qobject_cast<CCropRectDlg*>(window);
         ASSERT_NE(dialog, nullptr);
         Q_EMIT dialog->StepRequested(true);
-        shownAtOk = view.DialogImage();
+        shownAtOk = dialog->ImagePath();
         dialog->accept();
     }});
     view.OnCommand(kCmdAddRect);
     EXPECT_EQ(script.Pending(), 0);
     EXPECT_EQ(view.Images().CurrentIndex(), 1);
-    EXPECT_EQ(shownAtOk, &view.Images().At(1));
+    EXPECT_EQ(shownAtOk, view.Images().At(1).path);
     // A fresh rectangle comes back as (0, 0)-(256, 256), which covers the image.
     ASSERT_EQ(view.CropRects().size(), 1u);
     EXPECT_EQ(view.CropRects()[0].right, 256);
@@ -506,7 +524,7 @@ TEST_F(MainWindowTest, LosslessModeShowsTheWrittenRegionDashed) {
     CChildView& view = Open();
     const auto writtenEdgeShown = [&view] {
         view.Preview()->grab();
-        EXPECT_TRUE(WaitUntil([&] { return view.PreviewSettled(); }));
+        EXPECT_TRUE(WaitUntil([&] { return view.PreviewImage().Settled(); }));
         const QImage preview = view.Preview()->grab().toImage();
         const QRect drawn = view.PreviewPicture();
         int marked = 0;
@@ -516,7 +534,7 @@ TEST_F(MainWindowTest, LosslessModeShowsTheWrittenRegionDashed) {
         return marked;
     };
     EXPECT_GT(writtenEdgeShown(), 10);  // the left edge moved to x = 0, dashed
-    settings_.recompress = 1;
+    settings_.recompress = true;
     EXPECT_EQ(writtenEdgeShown(), 0);
 }
 

@@ -55,7 +55,7 @@ TEST(PelmoraAppTest, StartsWithItsWindowAndSavesClampedSettingsAtExit) {
     ASSERT_TRUE(WaitUntil([&] { return app.settings.notFirst == 1; }));
     EXPECT_EQ(app.appName, kEnglish);
     EXPECT_EQ(app.settings.jpegQuality, 100);
-    EXPECT_EQ(app.settings.recompress, 1);
+    EXPECT_TRUE(app.settings.recompress);
     EXPECT_EQ(app.fileVersionMS,
               static_cast<quint32>(PELMORA_VERSION_MAJOR << 16 | PELMORA_VERSION_MINOR));
     EXPECT_EQ(app.fileVersionLS,
@@ -98,7 +98,7 @@ TEST(PelmoraAppTest, RunEndsWhenTheWindowClosesAndSaves) {
     CPelmoraApp app;
     KeepInHome(app, home);
     QTimer::singleShot(0, [&app] {
-        app.settings.recompress = 1;
+        app.settings.recompress = true;
         app.MainWindow()->close();
     });
     QString asked;

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     CSettingsStore store(CompanyName(), ApplicationName());
     AppSettings settings = LoadAppSettings(store);
     std::printf("uid=%d notfirst=%d jpegquality=%d recomp=%d\n", static_cast<int>(getuid()),
-                settings.notFirst, settings.jpegQuality, settings.recompress);
+                settings.notFirst, settings.jpegQuality, settings.recompress ? 1 : 0);
     if (argc > 1 && std::strcmp(argv[1], "save") == 0) {
         settings.jpegQuality = 150;
         const bool saved = SaveAppSettings(store, settings);

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 namespace {
 
@@ -55,7 +56,7 @@ TEST_F(SettingsStoreTest, MissingValuesGiveDefaultsAndReadingCreatesNothing) {
     const AppSettings loaded = LoadAppSettings(Store());
     EXPECT_EQ(loaded.notFirst, 0);
     EXPECT_EQ(loaded.jpegQuality, 80);
-    EXPECT_EQ(loaded.recompress, 0);
+    EXPECT_FALSE(loaded.recompress);
     EXPECT_FALSE(QFile::exists(home_.SettingsFile(kName)));
 }
 
@@ -64,7 +65,7 @@ TEST_F(SettingsStoreTest, WritesSectionsAsGroups) {
     AppSettings settings;
     settings.notFirst = 1;
     settings.jpegQuality = 95;
-    settings.recompress = 1;
+    settings.recompress = true;
     ASSERT_TRUE(SaveAppSettings(store, settings));
     const QByteArray text = FileText();
     EXPECT_TRUE(text.contains("[app]\nnotfirst=1\n")) << text.constData();
@@ -72,7 +73,7 @@ TEST_F(SettingsStoreTest, WritesSectionsAsGroups) {
     const AppSettings loaded = LoadAppSettings(store);
     EXPECT_EQ(loaded.notFirst, 1);
     EXPECT_EQ(loaded.jpegQuality, 95);
-    EXPECT_EQ(loaded.recompress, 1);
+    EXPECT_TRUE(loaded.recompress);
 }
 
 TEST_F(SettingsStoreTest, QualityIsClampedOnLoadAndOnSave) {
@@ -96,6 +97,19 @@ TEST_F(SettingsStoreTest, QualityIsClampedOnLoadAndOnSave) {
         EXPECT_EQ(settings.jpegQuality, written) << inMemory;  // replaced in memory too
         EXPECT_TRUE(FileText().contains("jpegquality=" + QByteArray::number(written) + "\n"))
             << inMemory;
+    }
+}
+
+TEST_F(SettingsStoreTest, AnyNonZeroModeMeansRecompressAndIsWrittenAsOne) {
+    for (const auto& [stored, recompress, written] :
+         {std::tuple{"0", false, "0"}, std::tuple{"1", true, "1"}, std::tuple{"7", true, "1"},
+          std::tuple{"-1", true, "1"}, std::tuple{"x", false, "0"}}) {
+        WriteFile(QByteArray("[param]\nrecomp=") + stored + "\n");
+        CSettingsStore store = Store();
+        AppSettings settings = LoadAppSettings(store);
+        EXPECT_EQ(settings.recompress, recompress) << stored;
+        ASSERT_TRUE(SaveAppSettings(store, settings));
+        EXPECT_TRUE(FileText().contains(QByteArray("recomp=") + written + "\n")) << stored;
     }
 }
 
@@ -126,7 +140,7 @@ TEST_F(SettingsStoreTest, GarbageFileGivesDefaults) {
     const AppSettings loaded = LoadAppSettings(Store());
     EXPECT_EQ(loaded.notFirst, 0);
     EXPECT_EQ(loaded.jpegQuality, 80);
-    EXPECT_EQ(loaded.recompress, 0);
+    EXPECT_FALSE(loaded.recompress);
 }
 
 TEST_F(SettingsStoreTest, EachApplicationNameHasItsOwnBranch) {

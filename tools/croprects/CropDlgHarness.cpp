@@ -64,11 +64,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot write the photo\n");
         return 1;
     }
-    const CImgThumb image(path, nullptr, 640, 480);
-    const CImgThumb* slot = &image;
-    int recompress = 0;
-    int quality = 80;
-    CCropRectDlg dialog(CCropRectDlg::LanguageTemplate(), &slot, recompress, quality);
+    CCropRectDlg dialog(
+        CCropRectDlg::LanguageTemplate(), [path] { return path; }, CropModeChoice{});
     dialog.Rect() = CCropRect();
     dialog.Rect().left = 120;
     dialog.Rect().top = 88;

@@ -195,7 +195,7 @@ StepTimes MedianStepMs(CMainFrame& frame, int steps) {
         view.OnCommand(kCmdNext);
         view.Preview()->repaint();
         shown.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-        while (!view.PreviewSettled())
+        while (!view.PreviewImage().Settled())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         view.Preview()->repaint();
         sharp.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
@@ -230,7 +230,7 @@ void AnswerMessageBoxes(QObject* owner) {
 // Crop all into `folder`, as the button does; the exit code for the run.
 int RunCropAll(CChildView& view, AppSettings& settings, const QString& folder, const QString& mode,
                int quality) {
-    settings.recompress = mode == QLatin1String("recompress") ? 1 : 0;
+    settings.recompress = mode == QLatin1String("recompress");
     settings.jpegQuality = quality;
     view.BatchRun().SetFolderChooser([folder](QWidget*, const QString&, QString& chosen) {
         chosen = folder;
