@@ -59,12 +59,12 @@ void LosslessMarkerEdit::Replace(jpeg_marker_struct* marker, QByteArray data) {
     marker->data_length = static_cast<unsigned int>(swap.buffer.size());
 }
 
-void LosslessMarkerEdit::Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays,
+bool LosslessMarkerEdit::Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays,
                                const TransformOptions& options,
                                const CropMetadataOptions& metadata) {
     if (options.outputWidth == source->image_width &&
         options.outputHeight == source->image_height) {
-        return;  // the whole picture: every tag and thumbnail still tells the truth
+        return true;  // the whole picture: every tag and thumbnail still tells the truth
     }
     bool exifDone = false;
     bool xmpDone = false;
@@ -72,10 +72,17 @@ void LosslessMarkerEdit::Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays
          marker = marker->next) {
         if (!exifDone && IsExifMarker(marker)) {
             exifDone = true;
-            const QByteArray tiff = EditExifTiff(
-                MarkerBytes(marker).mid(6), options.outputWidth, options.outputHeight,
-                metadata.rebuildExifThumbnail,
-                [&](int side) { return PictureFromCoefficients(source, arrays, options, side); });
+            bool blocksFailed = false;
+            const QByteArray tiff =
+                EditExifTiff(MarkerBytes(marker).mid(6), options.outputWidth, options.outputHeight,
+                             metadata.rebuildExifThumbnail, [&](int side) {
+                                 std::optional<RgbPicture> picture =
+                                     PictureFromCoefficients(source, arrays, options, side);
+                                 blocksFailed = !picture.has_value();
+                                 return picture.value_or(RgbPicture());
+                             });
+            if (blocksFailed)
+                return false;
             Replace(marker, kExifPrefix + tiff);
         } else if (!xmpDone && IsXmpMarker(marker)) {
             xmpDone = true;
@@ -91,6 +98,7 @@ void LosslessMarkerEdit::Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays
             }
         }
     }
+    return true;
 }
 
 void LosslessMarkerEdit::Restore() {

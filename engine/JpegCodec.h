@@ -52,5 +52,7 @@ bool EncodeJpegFile(const RgbPicture& image, const QString& path, int quality,
                     const OutputPolicy& output, QString* error = nullptr,
                     const std::vector<JpegMarker>& markers = {}, QString* written = nullptr);
 
-// A bare JPEG stream (no JFIF header), as embedded thumbnails are stored.
-QByteArray EncodeJpegBytes(const RgbPicture& image, int quality);
+// A bare JPEG stream (no JFIF header), as embedded thumbnails are stored,
+// with `markers` after the start of image. Empty on failure (logged).
+QByteArray EncodeJpegBytes(const RgbPicture& image, int quality,
+                           const std::vector<JpegMarker>& markers = {});

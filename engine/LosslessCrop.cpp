@@ -96,7 +96,8 @@ bool RunCrop(CropJob& job) {
     job.outputOpened = true;
     jpeg_stdio_dest(&job.destination, job.output->Stream());
     jpeg_write_coefficients(&job.destination, written);
-    job.markerEdit.Apply(&job.source, sourceArrays, job.options, job.metadata);
+    if (!job.markerEdit.Apply(&job.source, sourceArrays, job.options, job.metadata))
+        RaiseKeptError(reinterpret_cast<j_common_ptr>(&job.source));
     ExecuteMarkerCopy(&job.source, &job.destination);
     ExecuteTransform(&job.source, &job.destination, sourceArrays, job.options);
     jpeg_finish_compress(&job.destination);

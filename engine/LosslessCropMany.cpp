@@ -111,7 +111,8 @@ TargetOutcome WriteTarget(SourceJob& source, TargetJob& target) {
     target.outputOpened = true;
     jpeg_stdio_dest(&target.info, target.output->Stream());
     jpeg_write_coefficients(&target.info, written);
-    target.markerEdit.Apply(&source.info, source.arrays, target.options, *target.metadata);
+    if (!target.markerEdit.Apply(&source.info, source.arrays, target.options, *target.metadata))
+        RaiseKeptError(reinterpret_cast<j_common_ptr>(&source.info));
     ExecuteMarkerCopy(&source.info, &target.info);
     ExecuteTransform(&source.info, &target.info, source.arrays, target.options);
     jpeg_finish_compress(&target.info);

@@ -4,6 +4,7 @@
 // is fixed here (written, or refused with the reason), and nothing is ever
 // left under an output name or as a temporary file.
 
+#include "engine/JpegCodec.h"
 #include "engine/JpegLib.h"
 #include "engine/LosslessCrop.h"
 #include "engine/RecompressCrop.h"
@@ -425,6 +426,34 @@ TEST_F(HostileInputOutputTest, LargestCommentIsKeptByteForByte) {
                                    [](const JpegSpec::Marker& m) { return m.code == JPEG_COM; });
     ASSERT_NE(kept, markers.end());
     EXPECT_TRUE(kept->data == comment);
+}
+
+// A marker longer than a JPEG segment can hold fails the encoder after its
+// output buffer has grown past the first chunk (a 20000-byte marker and the
+// headers are written first). The failure must leave one owner of the bytes:
+// nothing freed twice, nothing leaked (see the sanitizer build), and the
+// encoder usable again.
+TEST(HostileEncoderInput, EncoderErrorAfterTheBufferGrewFailsCleanly) {
+    RgbPicture noise(64, 64);
+    quint32 state = 12345;
+    for (int y = 0; y < noise.Height(); ++y) {
+        for (int x = 0; x < noise.Width() * 3; ++x) {
+            state = state * 1664525U + 1013904223U;
+            noise.Row(y)[x] = static_cast<uchar>(state >> 24);
+        }
+    }
+    const JpegMarker large{0xE1, QByteArray(20000, 'a')};
+    const JpegMarker tooLong{0xE2, QByteArray(65534, 'b')};
+    EXPECT_TRUE(EncodeJpegBytes(noise, 90, {large, tooLong}).isEmpty());
+
+    const QByteArray good = EncodeJpegBytes(noise, 90, {large});
+    ASSERT_GT(good.size(), 20000 + 4096);
+    EXPECT_TRUE(good.startsWith("\xFF\xD8\xFF\xE1"));
+    EXPECT_TRUE(good.endsWith("\xFF\xD9"));
+    EXPECT_EQ(DecodeJpegImage(good).size(), QSize(64, 64));
+    const std::vector<JpegSpec::Marker> markers = ReadMarkers(good);
+    ASSERT_FALSE(markers.empty());
+    EXPECT_EQ(markers.front().data, large.data);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "engine/ExifEditor.h"
 #include "engine/Img.h"
 #include "engine/JpegCodec.h"
+#include "engine/JpegErrors.h"
 #include "engine/LosslessCrop.h"
 #include "engine/RecompressCrop.h"
 #include "engine/XmpEditor.h"
@@ -222,6 +223,81 @@ TEST_F(MetadataTest, RecompressKeepsTheProfileAndOnlyOptionallyExif) {
     ASSERT_FALSE(tiff.isEmpty());
     EXPECT_EQ(tiff.mid(10 + 8, 2), QByteArray::fromHex("6400"));  // IFD0 width 100
     EXPECT_EQ(DecodeJpegImage(ThumbnailOf(tiff)).size(), QSize(160, 80));
+}
+
+// A source whose coefficient arrays fail when the Exif thumbnail is drawn
+// from them, as a damaged backing store would. Everything with a destructor
+// lives here, outside the frame that calls setjmp.
+struct FailingEditProbe {
+    enum class Outcome { kNotRun, kApplied, kEscaped, kRefusedThenRaised };
+    const QByteArray* jpeg = nullptr;
+    jpeg_decompress_struct info{};
+    CropErrorManager errors{};
+    bool created = false;
+    TransformOptions options;
+    LosslessMarkerEdit edit;
+    CropMetadataOptions metadata;
+    bool refused = false;
+    Outcome outcome = Outcome::kNotRun;
+};
+
+JBLOCKARRAY FailingAccess(j_common_ptr info, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) {
+    ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+    return nullptr;
+}
+
+void EditWithFailingBlocks(FailingEditProbe& probe) {
+    if (setjmp(probe.errors.returnPoint) != 0) {
+        // Reached only by a jump: the edit's own failure raised again here
+        // (its frames had returned) or an error that escaped the edit.
+        probe.outcome = probe.refused ? FailingEditProbe::Outcome::kRefusedThenRaised
+                                      : FailingEditProbe::Outcome::kEscaped;
+        return;
+    }
+    jpeg_create_decompress(&probe.info);
+    probe.created = true;
+    jpeg_mem_src(&probe.info, reinterpret_cast<const unsigned char*>(probe.jpeg->constData()),
+                 static_cast<unsigned long>(probe.jpeg->size()));
+    SetupMarkerCopy(&probe.info);
+    jpeg_read_header(&probe.info, TRUE);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&probe.info);
+    ComputeCropGeometry(&probe.info, probe.options);
+    probe.info.mem->access_virt_barray = FailingAccess;
+    if (probe.edit.Apply(&probe.info, arrays, probe.options, probe.metadata)) {
+        probe.outcome = FailingEditProbe::Outcome::kApplied;
+        return;
+    }
+    probe.refused = true;
+    RaiseKeptError(reinterpret_cast<j_common_ptr>(&probe.info));
+}
+
+// The thumbnail of a lossless crop is drawn from libjpeg's arrays in the
+// middle of the marker edit's own objects. A libjpeg error there must come
+// back as a failed edit (the caller raises it from its own frame), never as
+// a long jump across them, and the caller's return point must still work.
+TEST_F(MetadataTest, LibjpegErrorInsideTheMarkerEditComesBackAsAFailure) {
+    for (const bool rebuild : {true, false}) {
+        SCOPED_TRACE(rebuild);
+        const QByteArray jpeg = ReadBytes(Source(true, true));
+        FailingEditProbe probe;
+        probe.jpeg = &jpeg;
+        probe.options.cropX = 100;
+        probe.options.cropY = 60;
+        probe.options.cropWidth = 400;
+        probe.options.cropHeight = 300;
+        probe.metadata.rebuildExifThumbnail = rebuild;
+        AttachErrorManager(reinterpret_cast<j_common_ptr>(&probe.info), probe.errors);
+        EditWithFailingBlocks(probe);
+        probe.edit.Restore();
+        if (probe.created)
+            jpeg_destroy_decompress(&probe.info);
+        if (rebuild) {
+            EXPECT_EQ(probe.outcome, FailingEditProbe::Outcome::kRefusedThenRaised);
+            EXPECT_EQ(FatalMessage(probe.errors, probe.errors), "Bogus virtual array access");
+        } else {  // no thumbnail to draw: the arrays are never read
+            EXPECT_EQ(probe.outcome, FailingEditProbe::Outcome::kApplied);
+        }
+    }
 }
 
 }  // namespace
