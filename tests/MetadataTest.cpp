@@ -100,6 +100,40 @@ TEST_F(MetadataTest, LosslessCropCarriesAThumbnailOfTheCropInEveryLayout) {
     }
 }
 
+// A crop that keeps the whole width (or the whole height) still changes the
+// picture's size: both dimension tags and the thumbnail must follow it.
+TEST_F(MetadataTest, FullWidthOrFullHeightStripsGetTrueSizesAndANewThumbnail) {
+    struct Strip {
+        quint32 x, y, width, height;
+    };
+    const auto le16 = [](quint32 v) {
+        const char bytes[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+        return QByteArray(bytes, 2);
+    };
+    const QString source = Source(false, true);
+    for (const Strip& strip : {Strip{0, 304, kWidth, 96}, Strip{496, 0, 200, kHeight}}) {
+        SCOPED_TRACE(strip.width);
+        const LosslessCropResult result =
+            LosslessCrop(source, Out("strip.jpg"), strip.x, strip.y, strip.width, strip.height,
+                         ExistingOutput::kReplace);
+        ASSERT_TRUE(result.ok) << result.error.toStdString();
+        const QByteArray out = ReadBytes(Out("strip.jpg"));
+        const QByteArray tiff = ExifTiffOf(out);
+        // Little-endian layout of the source: IFD0 width (SHORT) at 18,
+        // height (LONG) at 30; Exif IFD PixelX at 60, PixelY at 72.
+        EXPECT_EQ(tiff.mid(18, 2), le16(strip.width));
+        EXPECT_EQ(tiff.mid(30, 2), le16(strip.height));
+        EXPECT_EQ(tiff.mid(60, 2), le16(strip.width));
+        EXPECT_EQ(tiff.mid(72, 2), le16(strip.height));
+        EXPECT_FALSE(out.contains(oldThumbnail_.mid(oldThumbnail_.size() / 3, 64)));
+        const QImage thumbnail = DecodeJpegImage(ThumbnailOf(tiff));
+        const double aspect = static_cast<double>(strip.width) / strip.height;
+        ASSERT_FALSE(thumbnail.isNull());
+        EXPECT_NEAR(static_cast<double>(thumbnail.width()) / thumbnail.height(), aspect,
+                    aspect * 0.1);
+    }
+}
+
 TEST_F(MetadataTest, KeepingTheThumbnailCopiesItAsItIs) {
     const QString source = Source(false, false);
     CropMetadataOptions keep;
