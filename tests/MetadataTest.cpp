@@ -82,8 +82,8 @@ TEST_F(MetadataTest, LosslessCropCarriesAThumbnailOfTheCropInEveryLayout) {
     for (const bool bigEndian : {false, true}) {
         for (const bool afterJfif : {false, true}) {
             const QString source = Source(bigEndian, afterJfif);
-            const LosslessCropResult result = LosslessCrop(source, Out("crop.jpg"), 0, 0, 600, 300);
-            ASSERT_TRUE(result.ok) << result.error.toStdString();
+            const CropOutcome result = LosslessCrop(source, Out("crop.jpg"), 0, 0, 600, 300);
+            ASSERT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
             const QByteArray out = ReadBytes(Out("crop.jpg"));
             const QByteArray tiff = ExifTiffOf(out);
             const QImage thumbnail = DecodeJpegImage(ThumbnailOf(tiff));
@@ -113,10 +113,10 @@ TEST_F(MetadataTest, FullWidthOrFullHeightStripsGetTrueSizesAndANewThumbnail) {
     const QString source = Source(false, true);
     for (const Strip& strip : {Strip{0, 304, kWidth, 96}, Strip{496, 0, 200, kHeight}}) {
         SCOPED_TRACE(strip.width);
-        const LosslessCropResult result =
+        const CropOutcome result =
             LosslessCrop(source, Out("strip.jpg"), strip.x, strip.y, strip.width, strip.height,
                          ExistingOutput::kReplace);
-        ASSERT_TRUE(result.ok) << result.error.toStdString();
+        ASSERT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
         const QByteArray out = ReadBytes(Out("strip.jpg"));
         const QByteArray tiff = ExifTiffOf(out);
         // Little-endian layout of the source: IFD0 width (SHORT) at 18,
@@ -139,14 +139,15 @@ TEST_F(MetadataTest, KeepingTheThumbnailCopiesItAsItIs) {
     CropMetadataOptions keep;
     keep.rebuildExifThumbnail = false;
     ASSERT_TRUE(
-        LosslessCrop(source, Out("kept.jpg"), 0, 0, 600, 300, ExistingOutput::kReplace, keep).ok);
+        LosslessCrop(source, Out("kept.jpg"), 0, 0, 600, 300, ExistingOutput::kReplace, keep)
+            .status.ok());
     EXPECT_EQ(ThumbnailOf(ExifTiffOf(ReadBytes(Out("kept.jpg")))), oldThumbnail_);
 }
 
 TEST_F(MetadataTest, ThumbnailNotLastIsClearedAndTheNewOneAppended) {
     const QByteArray trailer("TRAILING-DATA-KEPT");
     const QString source = Source(true, false, trailer);
-    ASSERT_TRUE(LosslessCrop(source, Out("c.jpg"), 16, 16, 320, 320).ok);
+    ASSERT_TRUE(LosslessCrop(source, Out("c.jpg"), 16, 16, 320, 320).status.ok());
     const QByteArray tiff = ExifTiffOf(ReadBytes(Out("c.jpg")));
     EXPECT_TRUE(tiff.contains(trailer));
     EXPECT_FALSE(tiff.contains(oldThumbnail_.mid(100, 64)));
@@ -220,8 +221,8 @@ TEST_F(MetadataTest, XmpInALosslessCropGetsTheWrittenSize) {
                                   "    <?xpacket end=\"w\"?>"},
                     {0xE1, head + "<r tiff:ImageWidth=\"6\"/><?xpacket end=\"w\"?>"}};
     WriteBytes(Out("x.jpg"), EncodeJpeg(spec));
-    const LosslessCropResult result = LosslessCrop(Out("x.jpg"), Out("y.jpg"), 0, 0, 8, 8);
-    ASSERT_TRUE(result.ok);
+    const CropOutcome result = LosslessCrop(Out("x.jpg"), Out("y.jpg"), 0, 0, 8, 8);
+    ASSERT_TRUE(result.status.ok());
     const auto markers = ReadMarkers(ReadBytes(Out("y.jpg")));
     EXPECT_TRUE(markers[1].data.contains("exif:PixelXDimension=\"8\" exif:PixelYDimension=\"8\""));
     EXPECT_TRUE(result.notes.isEmpty());
@@ -238,7 +239,8 @@ TEST_F(MetadataTest, RecompressKeepsTheProfileAndOnlyOptionallyExif) {
         {0xE2, chunk1},
         {0xE2, chunk2}};
     WriteBytes(Out("icc.jpg"), EncodeJpeg(spec));
-    ASSERT_TRUE(RecompressCrop(Out("icc.jpg"), Out("plain.jpg"), {10, 10, 110, 60}, 90).ok);
+    ASSERT_TRUE(
+        RecompressCrop(Out("icc.jpg"), Out("plain.jpg"), {10, 10, 110, 60}, 90).status.ok());
     auto markers = ReadMarkers(ReadBytes(Out("plain.jpg")));
     std::vector<QByteArray> profiles;
     for (const auto& m : markers) {
@@ -252,7 +254,7 @@ TEST_F(MetadataTest, RecompressKeepsTheProfileAndOnlyOptionallyExif) {
     keepExif.keepExifOnRecompress = true;
     ASSERT_TRUE(RecompressCrop(Out("icc.jpg"), Out("exif.jpg"), {10, 10, 110, 60}, 90,
                                ExistingOutput::kReplace, keepExif)
-                    .ok);
+                    .status.ok());
     const QByteArray tiff = ExifTiffOf(ReadBytes(Out("exif.jpg")));
     ASSERT_FALSE(tiff.isEmpty());
     EXPECT_EQ(tiff.mid(10 + 8, 2), QByteArray::fromHex("6400"));  // IFD0 width 100

@@ -177,11 +177,10 @@ TEST_F(RecompressCropTest, WithoutAReaderOtherFormatsFailWithTheReason) {
     picture.fill(qRgb(10, 200, 30));
     ASSERT_TRUE(QImageWriter(Out("png.jpg"), "PNG").write(picture));
     SetOtherPictureReader({});
-    const RecompressCropResult result =
-        RecompressCrop(Out("png.jpg"), Out("y.jpg"), {2, 2, 12, 7}, 95);
+    const CropOutcome result = RecompressCrop(Out("png.jpg"), Out("y.jpg"), {2, 2, 12, 7}, 95);
     SetOtherPictureReader(QtPictureReaders());
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, QStringLiteral("cannot read pictures other than JPEG"));
+    EXPECT_FALSE(result.status.ok());
+    EXPECT_EQ(result.status.errorString(), QStringLiteral("cannot read pictures other than JPEG"));
     EXPECT_FALSE(QFile::exists(Out("y.jpg")));
     EXPECT_TRUE(OtherPictureSize(Out("png.jpg")) == QSize(30, 20));
 }
