@@ -378,19 +378,17 @@ DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region, bool 
     return Decode(job, RunRegionDecode);
 }
 
-bool EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
-                    const OutputPolicy& policy, QString* error,
-                    const std::vector<JpegMarker>& markers, QString* written) {
+WrittenJpeg EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
+                           const OutputPolicy& policy, const std::vector<JpegMarker>& markers) {
+    WrittenJpeg result;
     if (rgb.IsNull()) {
-        if (error != nullptr)
-            *error = QStringLiteral("no picture to save");
-        return false;
+        result.status = Status::Failure(QStringLiteral("no picture to save"));
+        return result;
     }
     AtomicOutputFile output(path, policy);
     if (!output.Open()) {
-        if (error != nullptr)
-            *error = output.ErrorText();
-        return false;
+        result.status = Status::Failure(output.ErrorText());
+        return result;
     }
     EncodeJob job;
     job.image = &rgb;
@@ -402,18 +400,15 @@ bool EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
     if (job.created)
         jpeg_destroy_compress(&job.info);
     if (!encoded) {
-        if (error != nullptr)
-            *error = FatalMessage(job.errors, job.errors);
-        return false;
+        result.status = Status::Failure(FatalMessage(job.errors, job.errors));
+        return result;
     }
     if (!output.Commit()) {
-        if (error != nullptr)
-            *error = output.ErrorText();
-        return false;
+        result.status = Status::Failure(output.ErrorText());
+        return result;
     }
-    if (written != nullptr)
-        *written = output.FinalPath();
-    return true;
+    result.path = output.FinalPath();
+    return result;
 }
 
 QByteArray EncodeJpegBytes(const RgbPicture& rgb, int quality,

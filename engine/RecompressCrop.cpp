@@ -97,14 +97,13 @@ CropOutcome EncodeTarget(const DecodedArea& area, const CropTarget& target, int 
     CropOutcome outcome;
     outcome.warnings = area.warnings;
     outcome.firstWarning = area.firstWarning;
-    QString error;
-    if (!EncodeJpegFile(cut, target.destination, quality, output, &error,
-                        RecompressMarkers(area.markers, cut, metadata), &outcome.output)) {
-        outcome.status = Status::Failure(error);
-        return outcome;
+    const WrittenJpeg written = EncodeJpegFile(cut, target.destination, quality, output,
+                                               RecompressMarkers(area.markers, cut, metadata));
+    outcome.status = written.status;
+    if (written.status.ok()) {
+        outcome.output = written.path;
+        outcome.written = r;
     }
-    outcome.status = Status();
-    outcome.written = r;
     return outcome;
 }
 
