@@ -9,6 +9,10 @@
 namespace {
 
 constexpr int kThumbnailQuality = 85;
+// A rebuilt thumbnail is never longer than this, whatever the old one's
+// header claims: an Exif block holds 64 KB at most, and a forged size must
+// not make a crop build a picture of gigabytes.
+constexpr int kMaxExifThumbnailSide = 640;
 const QByteArray kExifPrefix("Exif\0\0", 6);
 const QByteArray kIccPrefix("ICC_PROFILE\0", 12);
 
@@ -46,8 +50,9 @@ QByteArray EditExifTiff(QByteArray tiff, quint32 width, quint32 height, bool reb
     if (!rebuildThumbnail || !FindExifThumbnail(tiff, place))
         return tiff;
     const QSize old = JpegStreamSize(tiff.mid(place.offset, place.length));
-    const int side = old.isValid() && !old.isEmpty() ? std::max(old.width(), old.height())
-                                                     : kDefaultExifThumbnailSide;
+    const int side = old.isValid() && !old.isEmpty()
+                         ? std::min(std::max(old.width(), old.height()), kMaxExifThumbnailSide)
+                         : kDefaultExifThumbnailSide;
     ReplaceExifThumbnail(tiff, ThumbnailBytes(thumbnailOf(side), side), kMaxExifTiffSize);
     return tiff;
 }

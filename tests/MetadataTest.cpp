@@ -134,6 +134,31 @@ TEST_F(MetadataTest, FullWidthOrFullHeightStripsGetTrueSizesAndANewThumbnail) {
     }
 }
 
+// An old thumbnail whose header claims 65000 x 48750 pixels: the new one
+// is made no longer than 640 pixels (an Exif block holds 64 KB), not
+// scaled up to gigabytes, and the old one does not survive.
+TEST_F(MetadataTest, ForgedThumbnailSizeGivesABoundedNewThumbnail) {
+    QByteArray forged = oldThumbnail_;
+    const qsizetype sof = forged.indexOf("\xFF\xC0");
+    ASSERT_GT(sof, 0);
+    forged[sof + 5] = static_cast<char>(0xBE);  // height 48750
+    forged[sof + 6] = static_cast<char>(0x6E);
+    forged[sof + 7] = static_cast<char>(0xFD);  // width 65000
+    forged[sof + 8] = static_cast<char>(0xE8);
+    JpegSpec spec;
+    spec.width = kWidth;
+    spec.height = kHeight;
+    spec.markers = {{0xE1, QByteArray("Exif\0\0", 6) +
+                               MakeExifWithThumbnail(false, kWidth, kHeight, forged, true, {})}};
+    const QString source = Out("forged.jpg");
+    WriteBytes(source, EncodeJpeg(spec));
+    const CropOutcome result = LosslessCrop(source, Out("small.jpg"), 16, 16, 64, 32);
+    ASSERT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
+    const QByteArray tiff = ExifTiffOf(ReadBytes(Out("small.jpg")));
+    EXPECT_EQ(DecodeJpegImage(ThumbnailOf(tiff)).size(), QSize(640, 320));
+    EXPECT_FALSE(tiff.contains(forged.mid(forged.size() / 3, 64)));
+}
+
 TEST_F(MetadataTest, KeepingTheThumbnailCopiesItAsItIs) {
     const QString source = Source(false, false);
     CropMetadataOptions keep;
