@@ -42,7 +42,7 @@ void TallyOutcomes(const BatchPlan& plan, const std::vector<CropOutcome>& outcom
         const CropOutcome& outcome = outcomes[i];
         if (outcome.notDone)
             continue;
-        if (outcome.ok) {
+        if (outcome.status.ok()) {
             ++summary.written;
             continue;
         }

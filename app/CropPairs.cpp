@@ -2,9 +2,9 @@
 
 #include "app/OutputNames.h"
 #include "engine/JpegLimits.h"
-#include "engine/LosslessCropMany.h"
+#include "engine/LosslessCrop.h"
 #include "engine/MemoryBudget.h"
-#include "engine/RecompressCropMany.h"
+#include "engine/RecompressCrop.h"
 #include "platform/OutputSession.h"
 #include "platform/PathUtils.h"
 #include "platform/Workers.h"
@@ -55,61 +55,31 @@ std::vector<ImageTask> GroupByImage(const std::vector<CropPair>& pairs) {
     return tasks;
 }
 
-CropOutcome FromLossless(const LosslessCropResult& result) {
-    return {result.ok,       result.output,       result.error, result.written,
-            result.warnings, result.firstWarning, result.notes, result.notDone};
-}
-
 // Crops every pair of one image, decoding the source once.
 std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const ImageTask& task,
                                       const CropSettings& settings, const OutputPolicy& output,
                                       const std::atomic<bool>* stop) {
     std::vector<CropOutcome> outcomes(task.count);
     std::vector<std::size_t> runnable;
+    std::vector<CropTarget> targets;
     for (std::size_t k = 0; k < task.count; ++k) {
         const CropPair& pair = pairs[task.first + k];
         if (pair.failure.isEmpty()) {
             runnable.push_back(k);
+            targets.push_back({pair.output, pair.region});
         } else {
-            outcomes[k].error = pair.failure;
+            outcomes[k].status = Status::Failure(pair.failure);
         }
     }
     if (runnable.empty())
         return outcomes;
     const QString& source = pairs[task.first].source;
-    if (settings.mode == CropMode::kLossless) {
-        std::vector<LosslessCropTarget> targets;
-        for (const std::size_t k : runnable) {
-            const CropPair& pair = pairs[task.first + k];
-            const PixelRect& r = pair.region;
-            targets.push_back(
-                {pair.output, static_cast<std::uint32_t>(r.left), static_cast<std::uint32_t>(r.top),
-                 static_cast<std::uint32_t>(r.Width()), static_cast<std::uint32_t>(r.Height())});
-        }
-        const auto results = LosslessCropMany(source, targets, output, settings.metadata, stop);
-        for (std::size_t i = 0; i < runnable.size(); ++i) {
-            outcomes[runnable[i]] = FromLossless(results[i]);
-        }
-        return outcomes;
-    }
-    std::vector<RecompressCropTarget> targets;
-    for (const std::size_t k : runnable) {
-        const CropPair& pair = pairs[task.first + k];
-        targets.push_back({pair.output, pair.region});
-    }
-    const auto results =
-        RecompressCropMany(source, targets, settings.quality, output, settings.metadata, stop);
-    for (std::size_t i = 0; i < runnable.size(); ++i) {
-        CropOutcome& outcome = outcomes[runnable[i]];
-        outcome.ok = results[i].ok;
-        outcome.output = results[i].output;
-        outcome.error = results[i].error;
-        outcome.notDone = results[i].notDone;
-        outcome.warnings = results[i].warnings;
-        outcome.firstWarning = results[i].firstWarning;
-        if (outcome.ok)
-            outcome.written = pairs[task.first + runnable[i]].region;
-    }
+    std::vector<CropOutcome> done =
+        settings.mode == CropMode::kLossless
+            ? LosslessCrop(source, targets, output, settings.metadata, stop)
+            : RecompressCrop(source, targets, settings.quality, output, settings.metadata, stop);
+    for (std::size_t i = 0; i < runnable.size(); ++i)
+        outcomes[runnable[i]] = std::move(done[i]);
     return outcomes;
 }
 
@@ -208,7 +178,7 @@ BatchResult CropBatch(const std::vector<BatchImage>& images, const std::vector<i
         control.onPlanned(result.plan);
     int written = 0;
     const PairDone counted = [&](std::size_t index, const CropOutcome& outcome) {
-        written += outcome.ok ? 1 : 0;
+        written += outcome.status.ok() ? 1 : 0;
         if (control.onDone)
             control.onDone(index, outcome);
     };

@@ -8,6 +8,7 @@
 // the folder, a name the file system spells alike) takes the next free one.
 
 #include "croprects/CropRect.h"
+#include "engine/Crop.h"
 #include "engine/CropMetadata.h"
 
 #include <QString>
@@ -52,17 +53,6 @@ struct BatchPlan {
     // Pairs announced to the progress display: chosen images times
     // rectangles, vanished sources included (their pairs never advance it).
     int total = 0;
-};
-
-struct CropOutcome {
-    bool ok = false;
-    QString output;  // the file written: the planned name or the next free one
-    QString error;
-    PixelRect written;  // the source region actually written
-    int warnings = 0;   // libjpeg's warnings about the source (damaged data); not failures
-    QString firstWarning;
-    QStringList notes;
-    bool notDone = false;  // never attempted: the run was stopped first
 };
 
 // Plans `chosen` images (indices into `images`, in collection order) by every

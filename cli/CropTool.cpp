@@ -196,7 +196,7 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
         for (const QString& note : outcome.notes) {
             Print(err, QStringLiteral("pelmora-crop: %1: %2").arg(outcome.output, note));
         }
-        if (outcome.ok) {
+        if (outcome.status.ok()) {
             ++written;
             if (options.verbose) {
                 Print(out, QStringLiteral("%1 -> %2 %3")
@@ -208,7 +208,7 @@ int RunCropTool(const CliOptions& options, std::FILE* out, std::FILE* err,
                            .arg(pair.source)
                            .arg(pair.rectIndex + 1)
                            .arg(options.rects[static_cast<std::size_t>(pair.rectIndex)].Format(),
-                                outcome.error));
+                                outcome.status.errorString()));
         }
         progress->Show(++done);
     };

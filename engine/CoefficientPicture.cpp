@@ -1,5 +1,7 @@
 #include "engine/CoefficientPicture.h"
 
+#include "engine/JpegErrors.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -77,8 +79,25 @@ void ReduceBlock(const JCOEF* block, const UINT16* quant, int scale,
     }
 }
 
-Plane ComponentPlane(j_decompress_ptr source, jvirt_barray_ptr array, int ci,
-                     const TransformOptions& options, int scale, const std::vector<float>& basis) {
+// One row of a component's blocks, fetched under CallGuarded: the caller
+// holds vectors, so a failing access must not long-jump across it.
+struct RowAccess {
+    j_decompress_ptr source;
+    jvirt_barray_ptr array;
+    JDIMENSION row;
+    JBLOCKARRAY line;
+};
+
+void AccessRow(void* context) {
+    auto* access = static_cast<RowAccess*>(context);
+    access->line = (*access->source->mem->access_virt_barray)(
+        reinterpret_cast<j_common_ptr>(access->source), access->array, access->row, 1, FALSE);
+}
+
+// Fills `plane`; false when libjpeg failed to give a row of blocks.
+bool ComponentPlane(j_decompress_ptr source, jvirt_barray_ptr array, int ci,
+                    const TransformOptions& options, int scale, const std::vector<float>& basis,
+                    Plane& plane) {
     const jpeg_component_info& component = source->comp_info[ci];
     const bool single = options.componentCount == 1;
     const int hSamp = single ? 1 : component.h_samp_factor;
@@ -89,25 +108,25 @@ Plane ComponentPlane(j_decompress_ptr source, jvirt_barray_ptr array, int ci,
         jdiv_round_up(static_cast<long>(options.outputHeight) * vSamp, options.ImcuHeight()));
     const JDIMENSION firstColumn = options.xCropOffset * static_cast<JDIMENSION>(hSamp);
     const JDIMENSION firstRow = options.yCropOffset * static_cast<JDIMENSION>(vSamp);
-    Plane plane;
     plane.width = blocksWide * scale;
     plane.height = blocksHigh * scale;
     plane.samples.assign(static_cast<std::size_t>(plane.width) * plane.height, 128.0F);
     const JQUANT_TBL* table = component.quant_table;
     if (table == nullptr)
-        return plane;
+        return true;
     auto* common = reinterpret_cast<j_common_ptr>(source);
     for (int row = 0; row < blocksHigh; ++row) {
-        JBLOCKARRAY line = (*source->mem->access_virt_barray)(
-            common, array, firstRow + static_cast<JDIMENSION>(row), 1, FALSE);
+        RowAccess access{source, array, firstRow + static_cast<JDIMENSION>(row), nullptr};
+        if (!CallGuarded(common, AccessRow, &access))
+            return false;
         for (int column = 0; column < blocksWide; ++column) {
             float* out = plane.samples.data() +
                          static_cast<std::size_t>(row * scale) * plane.width + column * scale;
-            ReduceBlock(line[0][firstColumn + static_cast<JDIMENSION>(column)], table->quantval,
-                        scale, basis, out, plane.width);
+            ReduceBlock(access.line[0][firstColumn + static_cast<JDIMENSION>(column)],
+                        table->quantval, scale, basis, out, plane.width);
         }
     }
-    return plane;
+    return true;
 }
 
 uchar Clamp(float value) {
@@ -116,28 +135,32 @@ uchar Clamp(float value) {
 
 }  // namespace
 
-RgbPicture PictureFromCoefficients(j_decompress_ptr source, jvirt_barray_ptr* arrays,
-                                   const TransformOptions& options, int minLongestSide) {
+std::optional<RgbPicture> PictureFromCoefficients(j_decompress_ptr source, jvirt_barray_ptr* arrays,
+                                                  const TransformOptions& options,
+                                                  int minLongestSide) {
     const J_COLOR_SPACE space = source->jpeg_color_space;
     const int components = source->num_components;
     const bool supported = (space == JCS_GRAYSCALE && components == 1) ||
                            ((space == JCS_YCbCr || space == JCS_RGB) && components == 3);
     if (!supported)
-        return {};
+        return RgbPicture();
     const int longest = static_cast<int>(std::max(options.outputWidth, options.outputHeight));
     int scale = 1;
     while (scale < DCTSIZE && longest * scale / DCTSIZE < minLongestSide)
         scale *= 2;
     const std::vector<float> basis = Basis(scale);
-    std::vector<Plane> planes;
+    std::vector<Plane> planes(static_cast<std::size_t>(components));
     for (int ci = 0; ci < components; ++ci) {
-        planes.push_back(ComponentPlane(source, arrays[ci], ci, options, scale, basis));
+        if (!ComponentPlane(source, arrays[ci], ci, options, scale, basis,
+                            planes[static_cast<std::size_t>(ci)])) {
+            return std::nullopt;
+        }
     }
     const int width = static_cast<int>((options.outputWidth * scale + DCTSIZE - 1) / DCTSIZE);
     const int height = static_cast<int>((options.outputHeight * scale + DCTSIZE - 1) / DCTSIZE);
     RgbPicture picture(width, height);
     if (picture.IsNull())
-        return {};
+        return RgbPicture();
     // Where each output pixel reads each component's plane.
     std::vector<std::vector<int>> columns(static_cast<std::size_t>(components));
     std::vector<std::vector<int>> rows(static_cast<std::size_t>(components));

@@ -9,6 +9,10 @@
 namespace {
 
 constexpr int kThumbnailQuality = 85;
+// A rebuilt thumbnail is never longer than this, whatever the old one's
+// header claims: an Exif block holds 64 KB at most, and a forged size must
+// not make a crop build a picture of gigabytes.
+constexpr int kMaxExifThumbnailSide = 640;
 const QByteArray kExifPrefix("Exif\0\0", 6);
 const QByteArray kIccPrefix("ICC_PROFILE\0", 12);
 
@@ -46,8 +50,9 @@ QByteArray EditExifTiff(QByteArray tiff, quint32 width, quint32 height, bool reb
     if (!rebuildThumbnail || !FindExifThumbnail(tiff, place))
         return tiff;
     const QSize old = JpegStreamSize(tiff.mid(place.offset, place.length));
-    const int side = old.isValid() && !old.isEmpty() ? std::max(old.width(), old.height())
-                                                     : kDefaultExifThumbnailSide;
+    const int side = old.isValid() && !old.isEmpty()
+                         ? std::min(std::max(old.width(), old.height()), kMaxExifThumbnailSide)
+                         : kDefaultExifThumbnailSide;
     ReplaceExifThumbnail(tiff, ThumbnailBytes(thumbnailOf(side), side), kMaxExifTiffSize);
     return tiff;
 }
@@ -59,12 +64,12 @@ void LosslessMarkerEdit::Replace(jpeg_marker_struct* marker, QByteArray data) {
     marker->data_length = static_cast<unsigned int>(swap.buffer.size());
 }
 
-void LosslessMarkerEdit::Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays,
+bool LosslessMarkerEdit::Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays,
                                const TransformOptions& options,
                                const CropMetadataOptions& metadata) {
     if (options.outputWidth == source->image_width &&
         options.outputHeight == source->image_height) {
-        return;  // the whole picture: every tag and thumbnail still tells the truth
+        return true;  // the whole picture: every tag and thumbnail still tells the truth
     }
     bool exifDone = false;
     bool xmpDone = false;
@@ -72,10 +77,17 @@ void LosslessMarkerEdit::Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays
          marker = marker->next) {
         if (!exifDone && IsExifMarker(marker)) {
             exifDone = true;
-            const QByteArray tiff = EditExifTiff(
-                MarkerBytes(marker).mid(6), options.outputWidth, options.outputHeight,
-                metadata.rebuildExifThumbnail,
-                [&](int side) { return PictureFromCoefficients(source, arrays, options, side); });
+            bool blocksFailed = false;
+            const QByteArray tiff =
+                EditExifTiff(MarkerBytes(marker).mid(6), options.outputWidth, options.outputHeight,
+                             metadata.rebuildExifThumbnail, [&](int side) {
+                                 std::optional<RgbPicture> picture =
+                                     PictureFromCoefficients(source, arrays, options, side);
+                                 blocksFailed = !picture.has_value();
+                                 return picture.value_or(RgbPicture());
+                             });
+            if (blocksFailed)
+                return false;
             Replace(marker, kExifPrefix + tiff);
         } else if (!xmpDone && IsXmpMarker(marker)) {
             xmpDone = true;
@@ -91,6 +103,7 @@ void LosslessMarkerEdit::Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays
             }
         }
     }
+    return true;
 }
 
 void LosslessMarkerEdit::Restore() {

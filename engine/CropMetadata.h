@@ -36,10 +36,15 @@ QByteArray EditExifTiff(QByteArray tiff, quint32 width, quint32 height, bool reb
 // Apply points the source's marker list at the copies (after
 // AdjustParameters, before ExecuteMarkerCopy); Restore puts the originals
 // back so the next crop from the same source starts clean.
+//
+// Apply never long-jumps: a libjpeg error while it reads the coefficients for
+// the thumbnail makes it return false with the message kept in the source's
+// CropErrorManager, and the caller raises it again (RaiseKeptError) from its
+// own setjmp frame once Apply's objects are gone.
 class LosslessMarkerEdit {
   public:
-    void Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays, const TransformOptions& options,
-               const CropMetadataOptions& metadata);
+    [[nodiscard]] bool Apply(j_decompress_ptr source, jvirt_barray_ptr* arrays,
+                             const TransformOptions& options, const CropMetadataOptions& metadata);
     void Restore();
     const QStringList& Notes() const { return notes_; }
 

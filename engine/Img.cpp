@@ -202,8 +202,9 @@ void CImg::DrawPart(QPainter& painter, int x, int y, int width, int height, int 
 }
 
 int CImg::SaveJpeg(const QString& path, unsigned int quality, ExistingOutput existing) const {
-    return EncodeJpegFile(ToRgbPicture(image_), path, static_cast<int>(std::min(quality, 100U)),
-                          existing, &error_)
-               ? 1
-               : 0;
+    const WrittenJpeg written = EncodeJpegFile(ToRgbPicture(image_), path,
+                                               static_cast<int>(std::min(quality, 100U)), existing);
+    if (!written.status.ok())
+        error_ = written.status.errorString();
+    return written.status.ok() ? 1 : 0;
 }

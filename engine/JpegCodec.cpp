@@ -4,6 +4,7 @@
 #include "engine/JpegErrors.h"
 #include "engine/JpegLimits.h"
 #include "platform/AtomicOutputFile.h"
+#include "platform/Logging.h"
 #include "platform/NativeFile.h"
 
 #include <QFileInfo>
@@ -12,6 +13,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <new>
 #include <vector>
 
 namespace {
@@ -213,14 +216,64 @@ DecodedJpeg OpenFailure() {
     return result;
 }
 
+// A destination that grows a QByteArray owned by the caller of the encode,
+// so the bytes have one owner whatever happens. (libjpeg's own memory
+// destination frees and replaces its buffer as it grows and hands the last
+// one back only at the end: after an error the caller's pointer is stale.)
+struct ByteArrayDestination {
+    jpeg_destination_mgr pub;
+    QByteArray* bytes;
+};
+
+constexpr qsizetype kFirstOutputChunk = 4096;
+
+ByteArrayDestination* DestinationOf(j_compress_ptr info) {
+    return reinterpret_cast<ByteArrayDestination*>(info->dest);
+}
+
+void PointAtFreeSpace(ByteArrayDestination* destination, qsizetype used) {
+    destination->pub.next_output_byte =
+        reinterpret_cast<JOCTET*>(destination->bytes->data()) + used;
+    destination->pub.free_in_buffer = static_cast<std::size_t>(destination->bytes->size() - used);
+}
+
+void StartByteArray(j_compress_ptr info) {
+    ByteArrayDestination* destination = DestinationOf(info);
+    destination->bytes->resize(kFirstOutputChunk);
+    PointAtFreeSpace(destination, 0);
+}
+
+// Called with the buffer full: doubles it.
+boolean GrowByteArray(j_compress_ptr info) {
+    ByteArrayDestination* destination = DestinationOf(info);
+    const qsizetype used = destination->bytes->size();
+    bool grown = used < std::numeric_limits<qsizetype>::max() / 4;
+    if (grown) {
+        try {
+            destination->bytes->resize(used * 2);
+        } catch (const std::bad_alloc&) {
+            grown = false;
+        }
+    }
+    if (!grown)
+        ERREXIT(info, JERR_OUT_OF_MEMORY);
+    PointAtFreeSpace(destination, used);
+    return TRUE;
+}
+
+void EndByteArray(j_compress_ptr info) {
+    ByteArrayDestination* destination = DestinationOf(info);
+    destination->bytes->resize(destination->bytes->size() -
+                               static_cast<qsizetype>(destination->pub.free_in_buffer));
+}
+
 struct EncodeJob {
     jpeg_compress_struct info{};
     CropErrorManager errors{};
     bool created = false;
     const RgbPicture* image = nullptr;
-    std::FILE* file = nullptr;         // either a file
-    unsigned char** memory = nullptr;  // or a buffer libjpeg grows
-    unsigned long* memorySize = nullptr;
+    std::FILE* file = nullptr;               // either a file
+    ByteArrayDestination* memory = nullptr;  // or bytes in memory
     bool jfif = true;
     const std::vector<JpegMarker>* markers = nullptr;
     int quality = 80;
@@ -234,7 +287,10 @@ bool RunEncode(EncodeJob& job) {
     if (job.file != nullptr) {
         jpeg_stdio_dest(&job.info, job.file);
     } else {
-        jpeg_mem_dest(&job.info, job.memory, job.memorySize);
+        job.memory->pub.init_destination = StartByteArray;
+        job.memory->pub.empty_output_buffer = GrowByteArray;
+        job.memory->pub.term_destination = EndByteArray;
+        job.info.dest = &job.memory->pub;
     }
     job.info.image_width = static_cast<JDIMENSION>(job.image->Width());
     job.info.image_height = static_cast<JDIMENSION>(job.image->Height());
@@ -322,19 +378,17 @@ DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region, bool 
     return Decode(job, RunRegionDecode);
 }
 
-bool EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
-                    const OutputPolicy& policy, QString* error,
-                    const std::vector<JpegMarker>& markers, QString* written) {
+WrittenJpeg EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
+                           const OutputPolicy& policy, const std::vector<JpegMarker>& markers) {
+    WrittenJpeg result;
     if (rgb.IsNull()) {
-        if (error != nullptr)
-            *error = QStringLiteral("no picture to save");
-        return false;
+        result.status = Status::Failure(QStringLiteral("no picture to save"));
+        return result;
     }
     AtomicOutputFile output(path, policy);
     if (!output.Open()) {
-        if (error != nullptr)
-            *error = output.ErrorText();
-        return false;
+        result.status = Status::Failure(output.ErrorText());
+        return result;
     }
     EncodeJob job;
     job.image = &rgb;
@@ -346,39 +400,37 @@ bool EncodeJpegFile(const RgbPicture& rgb, const QString& path, int quality,
     if (job.created)
         jpeg_destroy_compress(&job.info);
     if (!encoded) {
-        if (error != nullptr)
-            *error = FatalMessage(job.errors, job.errors);
-        return false;
+        result.status = Status::Failure(FatalMessage(job.errors, job.errors));
+        return result;
     }
     if (!output.Commit()) {
-        if (error != nullptr)
-            *error = output.ErrorText();
-        return false;
+        result.status = Status::Failure(output.ErrorText());
+        return result;
     }
-    if (written != nullptr)
-        *written = output.FinalPath();
-    return true;
+    result.path = output.FinalPath();
+    return result;
 }
 
-QByteArray EncodeJpegBytes(const RgbPicture& rgb, int quality) {
+QByteArray EncodeJpegBytes(const RgbPicture& rgb, int quality,
+                           const std::vector<JpegMarker>& markers) {
     if (rgb.IsNull())
         return {};
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
+    QByteArray bytes;
+    ByteArrayDestination destination{{}, &bytes};
     EncodeJob job;
     job.image = &rgb;
-    job.memory = &buffer;
-    job.memorySize = &size;
+    job.memory = &destination;
     job.jfif = false;
+    job.markers = &markers;
     job.quality = std::clamp(quality, 1, 100);
     AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.info), job.errors);
     const bool encoded = RunEncode(job);
     if (job.created)
         jpeg_destroy_compress(&job.info);
-    QByteArray bytes;
-    if (encoded && buffer != nullptr) {
-        bytes = QByteArray(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
+    if (!encoded) {
+        qCWarning(lcEngine) << "cannot encode a JPEG stream:"
+                            << FatalMessage(job.errors, job.errors);
+        return {};
     }
-    std::free(buffer);
     return bytes;
 }

@@ -7,6 +7,7 @@
 #include "engine/RgbPicture.h"
 #include "platform/OutputPolicy.h"
 #include "platform/PixelRect.h"
+#include "platform/Status.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,13 +45,20 @@ DecodedJpeg DecodeJpegMemory(const QByteArray& data, int boxWidth = 0, int boxHe
 DecodedJpeg DecodeJpegRegion(const QString& path, const PixelRect& region,
                              bool keepMarkers = false);
 
+// What EncodeJpegFile did: on success, the name the file got (another than
+// the one asked for with kNextFreeName).
+struct WrittenJpeg {
+    Status status;
+    QString path;
+};
+
 // Encodes a three-component colour JPEG with the given quality (1..100). The
 // file appears under `path` only when complete.
-// `markers` are written after the JFIF header, in order. `written` receives
-// the name the file got (another than `path` with kNextFreeName).
-bool EncodeJpegFile(const RgbPicture& image, const QString& path, int quality,
-                    const OutputPolicy& output, QString* error = nullptr,
-                    const std::vector<JpegMarker>& markers = {}, QString* written = nullptr);
+// `markers` are written after the JFIF header, in order.
+WrittenJpeg EncodeJpegFile(const RgbPicture& image, const QString& path, int quality,
+                           const OutputPolicy& output, const std::vector<JpegMarker>& markers = {});
 
-// A bare JPEG stream (no JFIF header), as embedded thumbnails are stored.
-QByteArray EncodeJpegBytes(const RgbPicture& image, int quality);
+// A bare JPEG stream (no JFIF header), as embedded thumbnails are stored,
+// with `markers` after the start of image. Empty on failure (logged).
+QByteArray EncodeJpegBytes(const RgbPicture& image, int quality,
+                           const std::vector<JpegMarker>& markers = {});

@@ -1,6 +1,7 @@
 #include "engine/JpegErrors.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -38,6 +39,23 @@ void FailWith(j_common_ptr info, const char* message) {
     CropErrorManager* manager = ManagerOf(info);
     std::snprintf(manager->message, sizeof manager->message, "%s", message);
     std::longjmp(manager->returnPoint, 1);
+}
+
+bool CallGuarded(j_common_ptr info, void (*call)(void*), void* context) {
+    CropErrorManager* manager = ManagerOf(info);
+    std::jmp_buf outer;
+    std::memcpy(&outer, &manager->returnPoint, sizeof outer);
+    if (setjmp(manager->returnPoint) != 0) {
+        std::memcpy(&manager->returnPoint, &outer, sizeof outer);
+        return false;
+    }
+    call(context);
+    std::memcpy(&manager->returnPoint, &outer, sizeof outer);
+    return true;
+}
+
+void RaiseKeptError(j_common_ptr info) {
+    std::longjmp(ManagerOf(info)->returnPoint, 1);
 }
 
 QString FatalMessage(const CropErrorManager& first, const CropErrorManager& second) {

@@ -7,168 +7,262 @@
 #include "platform/AtomicOutputFile.h"
 #include "platform/NativeFile.h"
 
+#include <QByteArray>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+
+// The libjpeg sequence, in two phases.
+//
+// ReadSource reads the source once: header, limits, then every coefficient
+// down to the lowest row a usable target reaches (EarlyStop ends the read
+// there). WriteTarget then writes one target from those shared arrays, in the
+// order libjpeg needs: the geometry first, the workspace on the target's own
+// pool (freed with the target, so one target's workspace lives at a time),
+// the destination's parameters, and only then jpeg_write_coefficients, after
+// which the markers and finally the blocks go out.
+//
+// The geometry is asymmetric. Blocks are copied whole, so the top-left
+// corner moves back to the iMCU grid (in a subsampled file a chroma block
+// covers 16 pixels) and the output grows by what it moved; the right and
+// bottom edges stay exactly where asked, because a JPEG may end in a partial
+// iMCU that decoders clip, but cannot start with one.
+//
+// A fatal libjpeg error long-jumps to the setjmp of the object it reports to,
+// skipping every frame in between without destructors: the functions that
+// call setjmp hold no object with one, and everything they need lives in
+// SourceJob and TargetJob, owned by callers that never long-jump. The marker
+// edit, which builds C++ objects, catches its own errors (CropMetadata.h).
 
 namespace {
 
-// Everything the crop touches, kept out of the function that calls setjmp so
-// that a long jump skips no destructor.
-struct CropJob {
-    AtomicOutputFile* output = nullptr;
-    TransformOptions options;
-    CropMetadataOptions metadata;
-    LosslessMarkerEdit markerEdit;
-    jpeg_decompress_struct source{};
-    jpeg_compress_struct destination{};
-    CropErrorManager sourceErrors{};
-    CropErrorManager destinationErrors{};
-    std::FILE* sourceFile = nullptr;
-    std::int64_t sourceSize = -1;
+// The source side, read once.
+struct SourceJob {
+    jpeg_decompress_struct info{};
+    CropErrorManager errors{};
+    std::FILE* file = nullptr;
+    std::int64_t fileSize = -1;
     jpeg_progress_mgr monitor{};
     EarlyStop earlyStop;
-    bool sourceCreated = false;
-    bool destinationCreated = false;
+    const std::vector<CropTarget>* targets = nullptr;
+    bool created = false;
+    jvirt_barray_ptr* arrays = nullptr;
+    QByteArray firstMarkerOriginal;  // restored before each target edits it
+};
+
+// One destination.
+struct TargetJob {
+    jpeg_compress_struct info{};
+    CropErrorManager errors{};
+    bool created = false;
+    TransformOptions options;
+    const CropMetadataOptions* metadata = nullptr;
+    LosslessMarkerEdit markerEdit;
+    AtomicOutputFile* output = nullptr;
     bool outputOpened = false;
 };
 
-void CloseSource(CropJob& job) {
-    if (job.sourceFile != nullptr) {
-        std::fclose(job.sourceFile);
-        job.sourceFile = nullptr;
+// The rectangle in libjpeg's unsigned terms. Unsigned arithmetic keeps every
+// PixelRect, however hostile, a request IsValidCropRequest can judge.
+void SetRequest(const PixelRect& rect, TransformOptions& options) {
+    options.cropX = static_cast<JDIMENSION>(rect.left);
+    options.cropY = static_cast<JDIMENSION>(rect.top);
+    options.cropWidth = static_cast<JDIMENSION>(rect.right) - options.cropX;
+    options.cropHeight = static_cast<JDIMENSION>(rect.bottom) - options.cropY;
+}
+
+bool IsValidTarget(const jpeg_decompress_struct& info, const CropTarget& target) {
+    TransformOptions request;
+    SetRequest(target.rect, request);
+    return IsValidCropRequest(info.image_width, info.image_height, request.cropX, request.cropY,
+                              request.cropWidth, request.cropHeight);
+}
+
+// How far down the picture the usable targets reach.
+JDIMENSION LowestBottom(const jpeg_decompress_struct& info,
+                        const std::vector<CropTarget>& targets) {
+    JDIMENSION bottom = 0;
+    for (const CropTarget& target : targets) {
+        if (IsValidTarget(info, target))
+            bottom = std::max(bottom, static_cast<JDIMENSION>(target.rect.bottom));
     }
+    return bottom == 0 ? info.image_height : bottom;
 }
 
-void DestroyObjects(CropJob& job) {
-    if (job.destinationCreated)
-        jpeg_destroy_compress(&job.destination);
-    if (job.sourceCreated)
-        jpeg_destroy_decompress(&job.source);
-    job.destinationCreated = job.sourceCreated = false;
-    CloseSource(job);
-}
-
-// The source's coefficients plus, at most, a workspace of the crop's size.
-std::uint64_t CropMemoryBytes(const jpeg_decompress_struct& source,
-                              const TransformOptions& options) {
-    const std::uint64_t cropShare =
-        static_cast<std::uint64_t>(options.cropWidth) * options.cropHeight;
-    const std::uint64_t whole = std::max<std::uint64_t>(
-        1, static_cast<std::uint64_t>(source.image_width) * source.image_height);
-    const std::uint64_t coefficients = CoefficientBytes(source);
-    return coefficients + coefficients * std::min(cropShare, whole) / whole;
-}
-
-// The libjpeg sequence. Returns false after a fatal error of either object.
-bool RunCrop(CropJob& job) {
-    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.source), job.sourceErrors);
-    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job.destination), job.destinationErrors);
-    if (setjmp(job.sourceErrors.returnPoint) != 0)
+bool ReadSource(SourceJob& job) {
+    if (setjmp(job.errors.returnPoint) != 0)
         return false;
-    if (setjmp(job.destinationErrors.returnPoint) != 0)
-        return false;
-
-    jpeg_create_decompress(&job.source);
-    job.sourceCreated = true;
-    jpeg_create_compress(&job.destination);
-    job.destinationCreated = true;
-
-    jpeg_stdio_src(&job.source, job.sourceFile);
-    SetupMarkerCopy(&job.source);
-    jpeg_read_header(&job.source, TRUE);
-    ApplyJpegLimits(&job.source, job.sourceSize, CropMemoryBytes(job.source, job.options),
-                    job.monitor);
-    RequestWorkspace(&job.source, job.options);
-    InstallEarlyStop(&job.source, job.earlyStop, job.options.cropY + job.options.cropHeight);
-    jvirt_barray_ptr* sourceArrays = jpeg_read_coefficients(&job.source);
-    SettleEarlyStop(job.earlyStop, job.sourceErrors);
-    jpeg_copy_critical_parameters(&job.source, &job.destination);
-    jvirt_barray_ptr* written =
-        AdjustParameters(&job.source, &job.destination, sourceArrays, job.options);
-    job.destination.optimize_coding = FALSE;
-    CloseSource(job);
-
-    if (!job.output->Open())
-        ERREXIT(&job.destination, JERR_FILE_WRITE);
-    job.outputOpened = true;
-    jpeg_stdio_dest(&job.destination, job.output->Stream());
-    jpeg_write_coefficients(&job.destination, written);
-    job.markerEdit.Apply(&job.source, sourceArrays, job.options, job.metadata);
-    ExecuteMarkerCopy(&job.source, &job.destination);
-    ExecuteTransform(&job.source, &job.destination, sourceArrays, job.options);
-    jpeg_finish_compress(&job.destination);
-    jpeg_destroy_compress(&job.destination);
-    job.destinationCreated = false;
-    jpeg_finish_decompress(&job.source);
-    jpeg_destroy_decompress(&job.source);
-    job.sourceCreated = false;
+    jpeg_create_decompress(&job.info);
+    job.created = true;
+    jpeg_stdio_src(&job.info, job.file);
+    SetupMarkerCopy(&job.info);
+    jpeg_read_header(&job.info, TRUE);
+    // One target's workspace lives at a time, never larger than the source.
+    ApplyJpegLimits(&job.info, job.fileSize, 2 * CoefficientBytes(job.info), job.monitor);
+    InstallEarlyStop(&job.info, job.earlyStop, LowestBottom(job.info, *job.targets));
+    job.arrays = jpeg_read_coefficients(&job.info);
+    SettleEarlyStop(job.earlyStop, job.errors);
+    std::fclose(job.file);
+    job.file = nullptr;
+    if (job.info.marker_list != nullptr) {
+        const jpeg_marker_struct* first = job.info.marker_list;
+        job.firstMarkerOriginal = QByteArray(reinterpret_cast<const char*>(first->data),
+                                             static_cast<qsizetype>(first->data_length));
+    }
     return true;
 }
 
+// AdjustParameters edits a leading Exif marker in place for the target at
+// hand; the next target starts from the source's own bytes.
+void RestoreFirstMarker(SourceJob& source) {
+    jpeg_marker_struct* first = source.info.marker_list;
+    if (first == nullptr)
+        return;
+    std::memcpy(first->data, source.firstMarkerOriginal.constData(),
+                static_cast<std::size_t>(source.firstMarkerOriginal.size()));
+}
+
+enum class TargetOutcome { kWritten, kTargetFailed, kSourceFailed };
+
+// The write sequence for one target. A fatal error of the destination object
+// fails this target; one of the source object (reached through the shared
+// coefficient arrays) fails every target from here on.
+TargetOutcome WriteTarget(SourceJob& source, TargetJob& target) {
+    if (setjmp(source.errors.returnPoint) != 0)
+        return TargetOutcome::kSourceFailed;
+    if (setjmp(target.errors.returnPoint) != 0)
+        return TargetOutcome::kTargetFailed;
+    jpeg_create_compress(&target.info);
+    target.created = true;
+    ComputeCropGeometry(&source.info, target.options);
+    jpeg_copy_critical_parameters(&source.info, &target.info);
+    RequestWorkspaceArrays(reinterpret_cast<j_common_ptr>(&target.info), &source.info,
+                           target.options);
+    RestoreFirstMarker(source);
+    jvirt_barray_ptr* written =
+        AdjustParameters(&source.info, &target.info, source.arrays, target.options);
+    target.info.optimize_coding = FALSE;
+    if (!target.output->Open())
+        ERREXIT(&target.info, JERR_FILE_WRITE);
+    target.outputOpened = true;
+    jpeg_stdio_dest(&target.info, target.output->Stream());
+    jpeg_write_coefficients(&target.info, written);
+    if (!target.markerEdit.Apply(&source.info, source.arrays, target.options, *target.metadata))
+        RaiseKeptError(reinterpret_cast<j_common_ptr>(&source.info));
+    ExecuteMarkerCopy(&source.info, &target.info);
+    ExecuteTransform(&source.info, &target.info, source.arrays, target.options);
+    jpeg_finish_compress(&target.info);
+    jpeg_destroy_compress(&target.info);
+    target.created = false;
+    return TargetOutcome::kWritten;
+}
+
 PixelRect WrittenRegion(const TransformOptions& options) {
-    const auto left = static_cast<int>(options.xCropOffset) * options.ImcuWidth();
-    const auto top = static_cast<int>(options.yCropOffset) * options.ImcuHeight();
+    const int left = static_cast<int>(options.xCropOffset) * options.ImcuWidth();
+    const int top = static_cast<int>(options.yCropOffset) * options.ImcuHeight();
     return {left, top, left + static_cast<int>(options.outputWidth),
             top + static_cast<int>(options.outputHeight)};
 }
 
+CropOutcome Failed(const QString& error) {
+    CropOutcome outcome;
+    outcome.status = Status::Failure(error);
+    return outcome;
+}
+
+// Writes one target; `sourceError` is set when the source object failed.
+CropOutcome CropOne(SourceJob& source, const CropTarget& request, const OutputPolicy& policy,
+                    const CropMetadataOptions& metadata, QString& sourceError) {
+    if (!IsValidTarget(source.info, request))
+        return Failed(QStringLiteral("Invalid crop request"));
+    AtomicOutputFile output(request.destination, policy);
+    auto target = std::make_unique<TargetJob>();
+    target->output = &output;
+    SetRequest(request.rect, target->options);
+    target->metadata = &metadata;
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&target->info), target->errors);
+    const TargetOutcome written = WriteTarget(source, *target);
+    target->markerEdit.Restore();
+    if (target->created)
+        jpeg_destroy_compress(&target->info);
+    if (written == TargetOutcome::kSourceFailed) {
+        sourceError = FatalMessage(source.errors, source.errors);
+        return Failed(sourceError);
+    }
+    if (written == TargetOutcome::kTargetFailed) {
+        return Failed(!target->outputOpened && !output.ErrorText().isEmpty()
+                          ? output.ErrorText()
+                          : FatalMessage(target->errors, target->errors));
+    }
+    if (!output.Commit())
+        return Failed(output.ErrorText());
+    CropOutcome outcome;
+    outcome.status = Status();
+    outcome.output = output.FinalPath();
+    outcome.written = WrittenRegion(target->options);
+    outcome.warnings = static_cast<int>(source.errors.pub.num_warnings);
+    outcome.firstWarning = QString::fromLocal8Bit(source.errors.firstWarning);
+    outcome.notes = target->markerEdit.Notes();
+    return outcome;
+}
+
 }  // namespace
 
-LosslessCropResult LosslessCrop(const QString& source, const QString& destination, std::uint32_t x,
-                                std::uint32_t y, std::uint32_t width, std::uint32_t height,
-                                const OutputPolicy& policy, const CropMetadataOptions& metadata) {
-    AtomicOutputFile output(destination, policy);
-    CropJob job;
-    job.sourceFile = OpenCFile(source, "rb");
-    job.sourceSize = QFileInfo(source).size();
-    if (job.sourceFile == nullptr) {
-        LosslessCropResult failed;
-        failed.error =
+std::vector<CropOutcome> LosslessCrop(const QString& source, const std::vector<CropTarget>& targets,
+                                      const OutputPolicy& output,
+                                      const CropMetadataOptions& metadata,
+                                      const std::atomic<bool>* stop) {
+    std::vector<CropOutcome> outcomes;
+    if (targets.empty())
+        return outcomes;
+    auto job = std::make_unique<SourceJob>();
+    job->file = OpenCFile(source, "rb");
+    job->fileSize = QFileInfo(source).size();
+    job->targets = &targets;
+    if (job->file == nullptr) {
+        const QString error =
             QStringLiteral("cannot open: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return failed;
+        return std::vector<CropOutcome>(targets.size(), Failed(error));
     }
-    job.output = &output;
-    job.options.cropX = x;
-    job.options.cropY = y;
-    job.options.cropWidth = width;
-    job.options.cropHeight = height;
-    job.metadata = metadata;
+    AttachErrorManager(reinterpret_cast<j_common_ptr>(&job->info), job->errors);
+    QString sourceError;
+    if (!ReadSource(*job))
+        sourceError = FatalMessage(job->errors, job->errors);
+    for (const CropTarget& request : targets) {
+        if (stop != nullptr && stop->load()) {
+            CropOutcome skipped = Failed(QStringLiteral("not done: stopped"));
+            skipped.notDone = true;
+            outcomes.push_back(std::move(skipped));
+        } else {
+            outcomes.push_back(sourceError.isEmpty()
+                                   ? CropOne(*job, request, output, metadata, sourceError)
+                                   : Failed(sourceError));
+        }
+    }
+    if (job->created)
+        jpeg_destroy_decompress(&job->info);
+    if (job->file != nullptr)
+        std::fclose(job->file);
+    return outcomes;
+}
 
-    LosslessCropResult result;
-    const bool ran = RunCrop(job);
-    result.warnings = static_cast<int>(job.sourceErrors.pub.num_warnings +
-                                       job.destinationErrors.pub.num_warnings);
-    result.firstWarning = QString::fromLocal8Bit(job.sourceErrors.firstWarning[0] != '\0'
-                                                     ? job.sourceErrors.firstWarning
-                                                     : job.destinationErrors.firstWarning);
-    if (!ran) {
-        result.error = FatalMessage(job.sourceErrors, job.destinationErrors);
-        if (!job.outputOpened && !output.ErrorText().isEmpty())
-            result.error = output.ErrorText();
-        DestroyObjects(job);
-        return result;
-    }
-    if (!output.Commit()) {
-        result.error = output.ErrorText();
-        return result;
-    }
-    result.ok = true;
-    result.output = output.FinalPath();
-    result.written = WrittenRegion(job.options);
-    result.notes = job.markerEdit.Notes();
-    return result;
+CropOutcome LosslessCrop(const QString& source, const QString& destination, std::uint32_t x,
+                         std::uint32_t y, std::uint32_t width, std::uint32_t height,
+                         const OutputPolicy& output, const CropMetadataOptions& metadata) {
+    // Modular conversions: SetRequest gives back exactly these four numbers.
+    const PixelRect rect{static_cast<int>(x), static_cast<int>(y), static_cast<int>(x + width),
+                         static_cast<int>(y + height)};
+    return LosslessCrop(source, {CropTarget{destination, rect}}, output, metadata).front();
 }
 
 int LosslessCropFile(const char* source, const char* destination, unsigned int x, unsigned int y,
                      unsigned int width, unsigned int height) {
     if (source == nullptr || destination == nullptr)
         return 0;
-    return LosslessCrop(QString::fromLocal8Bit(source), QString::fromLocal8Bit(destination), x, y,
-                        width, height)
-                   .ok
-               ? 1
-               : 0;
+    const CropOutcome outcome = LosslessCrop(
+        QString::fromLocal8Bit(source), QString::fromLocal8Bit(destination), x, y, width, height);
+    return outcome.status.ok() ? 1 : 0;
 }

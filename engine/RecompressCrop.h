@@ -1,28 +1,33 @@
 #pragma once
 
+// The re-compressing crop: rectangles cut to the exact pixel out of a picture
+// decoded once, each saved as a new JPEG.
+
+#include "engine/Crop.h"
 #include "engine/CropMetadata.h"
 #include "platform/OutputPolicy.h"
-#include "platform/PixelRect.h"
 
 #include <QString>
 
-struct RecompressCropResult {
-    bool ok = false;
-    QString error;
-    bool notDone = false;  // never attempted: the run was stopped first
-    int warnings = 0;      // libjpeg warnings while decoding the source; not failures
-    QString firstWarning;  // the first of them
-    QString output;        // the file written (another name than asked with kNextFreeName)
-};
+#include <atomic>
+#include <vector>
 
-// Cuts `rect` out of the picture at `source` to the exact pixel and saves it
-// as a new JPEG with `quality` (1..100). JPEG sources are decoded only as far
-// as the rectangle needs. The source's colour profile is kept; its Exif block
-// only when `metadata` asks for it (with true dimensions and thumbnail).
-RecompressCropResult RecompressCrop(const QString& source, const QString& destination,
-                                    const PixelRect& rect, int quality,
-                                    const OutputPolicy& output = {},
-                                    const CropMetadataOptions& metadata = {});
+// Decodes `source` once (a JPEG only as far as the rectangles together
+// reach) and encodes each target's rectangle with `quality` (1..100); one
+// outcome per target, in order. The source's colour profile is kept; its Exif
+// block only when `metadata` asks for it (with true dimensions and
+// thumbnail). Other picture formats go through ReadOtherPicture. Once `stop`
+// is set no further target is started (those come back not done).
+std::vector<CropOutcome> RecompressCrop(const QString& source,
+                                        const std::vector<CropTarget>& targets, int quality,
+                                        const OutputPolicy& output = {},
+                                        const CropMetadataOptions& metadata = {},
+                                        const std::atomic<bool>* stop = nullptr);
+
+// One rectangle: the one-element case of the call above.
+CropOutcome RecompressCrop(const QString& source, const QString& destination, const PixelRect& rect,
+                           int quality, const OutputPolicy& output = {},
+                           const CropMetadataOptions& metadata = {});
 
 // The program's entry point: 1 when the destination was written, else 0.
 int RecompressCropFile(const QString& source, const QString& destination, const PixelRect& rect,

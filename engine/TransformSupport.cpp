@@ -142,18 +142,6 @@ void RequestWorkspaceArrays(j_common_ptr owner, j_decompress_ptr source,
     options.workspace = arrays;
 }
 
-void RequestWorkspace(j_decompress_ptr source, TransformOptions& options) {
-    options.outputWidth = source->image_width;
-    options.outputHeight = source->image_height;
-    options.workspace = nullptr;
-    if (!IsValidCropRequest(source->image_width, source->image_height, options.cropX, options.cropY,
-                            options.cropWidth, options.cropHeight)) {
-        ERREXIT(source, JERR_BAD_CROP_SPEC);
-    }
-    ComputeCropGeometry(source, options);
-    RequestWorkspaceArrays(reinterpret_cast<j_common_ptr>(source), source, options);
-}
-
 jvirt_barray_ptr* AdjustParameters(j_decompress_ptr source, j_compress_ptr destination,
                                    jvirt_barray_ptr* sourceArrays, TransformOptions& options) {
     if (options.componentCount == 1) {

@@ -15,9 +15,9 @@ struct TransformOptions {
     JDIMENSION cropWidth = 0;
     JDIMENSION cropHeight = 0;
 
-    // Completed by RequestWorkspace.
+    // Completed by ComputeCropGeometry, the workspace by RequestWorkspaceArrays.
     int componentCount = 0;
-    jvirt_barray_ptr* workspace = nullptr;  // owned by the source object's image pool
+    jvirt_barray_ptr* workspace = nullptr;  // owned by the owner's image pool
     JDIMENSION outputWidth = 0;
     JDIMENSION outputHeight = 0;
     JDIMENSION xCropOffset = 0;  // in source iMCUs
@@ -45,12 +45,6 @@ void ComputeCropGeometry(j_decompress_ptr source, TransformOptions& options);
 // not start in the first iMCU row and column; leaves none otherwise. The
 // arrays are realized with the owner's other virtual arrays.
 void RequestWorkspaceArrays(j_common_ptr owner, j_decompress_ptr source, TransformOptions& options);
-
-// After jpeg_read_header, before jpeg_read_coefficients: computes the cropped
-// geometry, raises "Invalid crop request" on the source for an impossible
-// rectangle, and requests workspace arrays when the crop does not start in the
-// first iMCU row and column.
-void RequestWorkspace(j_decompress_ptr source, TransformOptions& options);
 
 // After jpeg_copy_critical_parameters: sets the destination's size and
 // sampling, handles a leading Exif marker, and returns the arrays to write.

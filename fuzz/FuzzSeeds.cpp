@@ -23,7 +23,35 @@ JpegSpec Picture(int width, int height, int h0, int v0) {
     return testing_support::Spec(width, height, 3, h0, v0);
 }
 
-// Small pictures: a fuzzer mutates quickly what it can read quickly.
+// The same file without its Adobe APP14 segment: CMYK then reads as plain,
+// not inverted, inks.
+QByteArray WithoutAdobeMarker(QByteArray jpeg) {
+    qsizetype at = 2;
+    while (at + 4 <= jpeg.size() && static_cast<uchar>(jpeg[at]) == 0xFF) {
+        const int code = static_cast<uchar>(jpeg[at + 1]);
+        const int length =
+            (static_cast<uchar>(jpeg[at + 2]) << 8) | static_cast<uchar>(jpeg[at + 3]);
+        if (code == JPEG_APP0 + 14)
+            return jpeg.remove(at, 2 + length);
+        if (code == 0xDA)
+            break;
+        at += 2 + length;
+    }
+    return jpeg;
+}
+
+// An Exif block whose IFD1 holds a small JPEG thumbnail, as cameras write.
+QByteArray ExifWithThumbnail(int width, int height) {
+    JpegSpec thumbnail = Picture(16, 12, 2, 2);
+    thumbnail.writeJfif = false;
+    return QByteArray("Exif\0\0", 6) + testing_support::MakeExifWithThumbnail(
+                                           false, width, height, EncodeJpeg(thumbnail), true, {});
+}
+
+// Small pictures of every kind users have (every sampling, progressive,
+// arithmetic-coded, restart intervals, grayscale, CMYK with and without
+// Adobe's inversion, Exif with a thumbnail): a fuzzer mutates quickly what
+// it can read quickly, and reaches from each kind the code only it takes.
 std::vector<NamedSeed> Pictures() {
     JpegSpec exifLittle = Picture(48, 32, 2, 2);
     exifLittle.writeJfif = false;
@@ -43,13 +71,35 @@ std::vector<NamedSeed> Pictures() {
     wide.progressive = true;
     wide.restartRows = 1;
 
+    JpegSpec thumbnail = Picture(64, 48, 2, 2);
+    thumbnail.markers = {{JPEG_APP0 + 1, ExifWithThumbnail(64, 48)}};
+
+    JpegSpec arithmetic = Picture(40, 24, 2, 2);
+    arithmetic.arithmetic = true;
+    arithmetic.restartRows = 1;
+
+    JpegSpec arithmeticProgressive = Picture(40, 24, 1, 2);
+    arithmeticProgressive.arithmetic = true;
+    arithmeticProgressive.progressive = true;
+
+    JpegSpec ycck = testing_support::Spec(24, 16, 4, 2, 2);
+    ycck.ycck = true;
+
+    const QByteArray cmyk = EncodeJpeg(testing_support::Spec(24, 16, 4, 1, 1));
     return {{QStringLiteral("gray"), EncodeJpeg(testing_support::Spec(40, 24, 1, 2, 2))},
             {QStringLiteral("420-exif-ii"), EncodeJpeg(exifLittle)},
             {QStringLiteral("422-progressive-exif-mm"), EncodeJpeg(progressive)},
             {QStringLiteral("444-restarts"), EncodeJpeg(restarts)},
             {QStringLiteral("440-odd"), EncodeJpeg(Picture(27, 37, 1, 2))},
             {QStringLiteral("411-progressive-restarts"), EncodeJpeg(wide)},
-            {QStringLiteral("cmyk"), EncodeJpeg(testing_support::Spec(24, 16, 4, 1, 1))}};
+            {QStringLiteral("cmyk"), cmyk},
+            {QStringLiteral("420-exif-thumbnail"), EncodeJpeg(thumbnail)},
+            {QStringLiteral("422"), EncodeJpeg(Picture(33, 17, 2, 1))},
+            {QStringLiteral("411"), EncodeJpeg(Picture(70, 20, 4, 1))},
+            {QStringLiteral("420-arithmetic-restarts"), EncodeJpeg(arithmetic)},
+            {QStringLiteral("440-arithmetic-progressive"), EncodeJpeg(arithmeticProgressive)},
+            {QStringLiteral("cmyk-not-inverted"), WithoutAdobeMarker(cmyk)},
+            {QStringLiteral("ycck"), EncodeJpeg(ycck)}};
 }
 
 std::vector<std::uint8_t> Bytes(const QByteArray& data) {

@@ -6,8 +6,8 @@
 #include "engine/JpegCodec.h"
 #include "engine/JpegInfo.h"
 #include "engine/JpegLimits.h"
-#include "engine/LosslessCropMany.h"
-#include "engine/RecompressCropMany.h"
+#include "engine/LosslessCrop.h"
+#include "engine/RecompressCrop.h"
 #include "images/ImageListFile.h"
 #include "images/ImgThumb.h"
 
@@ -99,10 +99,27 @@ bool StartsLikeJpeg(const std::uint8_t* data, std::size_t size) {
 // A written crop covers the request, starts on the block grid at most one
 // iMCU before it, and is a JPEG of the size reported; a failed one left
 // nothing under its name.
-void CheckLosslessResult(const LosslessCropResult& result, const QString& output,
-                         const LosslessCropTarget& request) {
-    if (!result.ok) {
-        FUZZ_CHECK(!result.error.isEmpty());
+// A rectangle as the fuzzer states it: libjpeg's unsigned terms.
+struct BlockRequest {
+    QString destination;
+    std::uint32_t x = 0;
+    std::uint32_t y = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
+// The same request as the pipeline takes it; the conversions are modular,
+// so the pipeline gets back exactly these four numbers.
+CropTarget TargetOf(const BlockRequest& r) {
+    return {r.destination,
+            {static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.x + r.width),
+             static_cast<int>(r.y + r.height)}};
+}
+
+void CheckLosslessResult(const CropOutcome& result, const QString& output,
+                         const BlockRequest& request) {
+    if (!result.status.ok()) {
+        FUZZ_CHECK(!result.status.errorString().isEmpty());
         FUZZ_CHECK(!QFileInfo::exists(output));
         return;
     }
@@ -118,10 +135,10 @@ void CheckLosslessResult(const LosslessCropResult& result, const QString& output
     FUZZ_CHECK(QFile::remove(output));
 }
 
-void CheckRecompressResult(const RecompressCropResult& result, const QString& output,
+void CheckRecompressResult(const CropOutcome& result, const QString& output,
                            const PixelRect& rect) {
-    if (!result.ok) {
-        FUZZ_CHECK(!result.error.isEmpty());
+    if (!result.status.ok()) {
+        FUZZ_CHECK(!result.status.errorString().isEmpty());
         FUZZ_CHECK(!QFileInfo::exists(output));
         return;
     }
@@ -186,25 +203,27 @@ int FuzzLosslessCrop(const std::uint8_t* data, std::size_t size) {
     const CropInputHeader h = ReadCropHeader(data);
     const QString source = space.WriteInput(data + kCropInputHeaderSize,
                                             size - kCropInputHeaderSize, QStringLiteral("s.jpg"));
-    const LosslessCropTarget first{space.Output(QStringLiteral("a.jpg")), h.x, h.y, h.width,
-                                   h.height};
+    const BlockRequest first{space.Output(QStringLiteral("a.jpg")), h.x, h.y, h.width, h.height};
     if ((h.flags & 1) == 0) {
-        const LosslessCropResult result =
+        const CropOutcome result =
             LosslessCrop(source, first.destination, first.x, first.y, first.width, first.height);
         CheckLosslessResult(result, first.destination, first);
     } else {
         // Several targets from one read of the source: the second has the
         // first's corner swapped, the third is the first again.
-        const std::vector<LosslessCropTarget> targets{
+        const std::vector<BlockRequest> requests{
             first,
             {space.Output(QStringLiteral("b.jpg")), h.y, h.x, h.height, h.width},
             {space.Output(QStringLiteral("c.jpg")), h.x, h.y, h.width, h.height}};
-        const std::vector<LosslessCropResult> results =
-            LosslessCropMany(source, targets, ExistingOutput::kKeep);
+        std::vector<CropTarget> targets;
+        for (const BlockRequest& request : requests)
+            targets.push_back(TargetOf(request));
+        const std::vector<CropOutcome> results =
+            LosslessCrop(source, targets, ExistingOutput::kKeep);
         FUZZ_CHECK(results.size() == targets.size());
-        FUZZ_CHECK(results[0].ok == results[2].ok);
+        FUZZ_CHECK(results[0].status.ok() == results[2].status.ok());
         for (std::size_t i = 0; i < targets.size(); ++i) {
-            CheckLosslessResult(results[i], targets[i].destination, targets[i]);
+            CheckLosslessResult(results[i], requests[i].destination, requests[i]);
         }
     }
     space.CheckOutputFolderEmpty();
@@ -229,10 +248,10 @@ int FuzzRecompressCrop(const std::uint8_t* data, std::size_t size) {
         CheckRecompressResult(RecompressCrop(source, output, rect, quality), output, rect);
     } else {
         const PixelRect swapped{h.y, h.x, h.y + h.height, h.x + h.width};
-        const std::vector<RecompressCropTarget> targets{
-            {output, rect}, {space.Output(QStringLiteral("b.jpg")), swapped}};
-        const std::vector<RecompressCropResult> results =
-            RecompressCropMany(source, targets, quality, ExistingOutput::kKeep);
+        const std::vector<CropTarget> targets{{output, rect},
+                                              {space.Output(QStringLiteral("b.jpg")), swapped}};
+        const std::vector<CropOutcome> results =
+            RecompressCrop(source, targets, quality, ExistingOutput::kKeep);
         FUZZ_CHECK(results.size() == targets.size());
         for (std::size_t i = 0; i < targets.size(); ++i) {
             CheckRecompressResult(results[i], targets[i].destination, targets[i].rect);

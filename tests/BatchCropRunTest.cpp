@@ -363,7 +363,7 @@ TEST(CompletionMessageTest, TallyCountsEachSourceOnceInPlanOrder) {
         plan.pairs.push_back(pair);
     }
     std::vector<CropOutcome> outcomes(4);
-    outcomes[1].ok = true;
+    outcomes[1].status = Status();
     outcomes[3].notDone = true;  // never attempted: neither written nor failed
     BatchRunSummary summary;
     TallyOutcomes(plan, outcomes, summary);

@@ -86,7 +86,8 @@ TEST_F(BatchPlanTest, OutputIntoTheSourceFolderLeavesTheSourceAlone) {
     ASSERT_EQ(plan.pairs.size(), 1U);
     EXPECT_TRUE(plan.pairs[0].output.endsWith("/a/p0_0.JPG"));
     int written = 0;
-    RunCropPairs(plan.pairs, {}, 1, [&](std::size_t, const CropOutcome& o) { written += o.ok; });
+    RunCropPairs(plan.pairs, {}, 1,
+                 [&](std::size_t, const CropOutcome& o) { written += o.status.ok(); });
     EXPECT_EQ(written, 1);
     EXPECT_EQ(ReadBytes(images_[0].path), before);
 }
@@ -102,7 +103,7 @@ TEST_F(BatchPlanTest, EveryPairIsReportedOnceWhateverTheJobs) {
         int ok = 0;
         RunCropPairs(plan.pairs, {}, jobs, [&](std::size_t i, const CropOutcome& o) {
             ++seen[i];
-            ok += o.ok;
+            ok += o.status.ok();
         });
         EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), static_cast<long>(seen.size()));
         EXPECT_EQ(ok, 10) << jobs;
@@ -135,7 +136,7 @@ TEST_F(BatchPlanTest, ANameTakenAfterPlanningMovesThePairOnAndIsLeftAlone) {
         EXPECT_TRUE(QFileInfo(Out() + "/p1-1.JPG").isDir());
         QStringList written;
         for (const CropOutcome& outcome : outcomes) {
-            EXPECT_TRUE(outcome.ok) << outcome.error.toStdString();
+            EXPECT_TRUE(outcome.status.ok()) << outcome.status.errorString().toStdString();
             written.append(outcome.output.mid(Out().size() + 1));
             EXPECT_TRUE(DecodeJpeg(ReadBytes(outcome.output)).ok);
         }

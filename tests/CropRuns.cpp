@@ -61,10 +61,10 @@ QByteArray ReferenceCrops::Of(const QString& source, const PixelRect& rect) {
         return found->second;
     const QString path = scratch_ + QStringLiteral("/reference.jpg");
     QDir().mkpath(scratch_);
-    const LosslessCropResult result = LosslessCrop(
+    const CropOutcome result = LosslessCrop(
         source, path, static_cast<std::uint32_t>(rect.left), static_cast<std::uint32_t>(rect.top),
         static_cast<std::uint32_t>(rect.Width()), static_cast<std::uint32_t>(rect.Height()));
-    const QByteArray bytes = result.ok ? ReadBytes(path) : QByteArray();
+    const QByteArray bytes = result.status.ok() ? ReadBytes(path) : QByteArray();
     made_[{source, key}] = bytes;
     return bytes;
 }

@@ -200,6 +200,18 @@ TEST_F(CropToolTest, ExactRefusesAMovedCornerAndWritesNothingForIt) {
     EXPECT_EQ(Outputs(), QStringList{"e-1.jpg"});
 }
 
+// Both corners' coordinates must lie on the grid: one aligned axis is not enough.
+TEST_F(CropToolTest, ExactRefusesACornerOffTheGridOnOneAxisOnly) {
+    const QString photo = Photo("a.jpg", 1000, 750);
+    const CommandResult result = Run({"--exact", "-o", Out(), "-r", "32x32+32+37", "-r",
+                                      "32x32+20+32", "-r", "32x32+48+64", photo});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, QByteArray("1 written, 2 failed, 0 skipped\n"));
+    EXPECT_TRUE(result.err.contains("(32, 32), not (32, 37)")) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains("(16, 32), not (20, 32)")) << result.err.toStdString();
+    EXPECT_EQ(Outputs().size(), 1);
+}
+
 TEST_F(CropToolTest, RectanglesOutsideTheImageFailWithoutAFile) {
     const QString photo = Photo("small.jpg", 64, 48);
     const CommandResult result = Run({"-o", Out(), "-r", "100,100,200,200", photo});

@@ -4,6 +4,7 @@
 // is fixed here (written, or refused with the reason), and nothing is ever
 // left under an output name or as a temporary file.
 
+#include "engine/JpegCodec.h"
 #include "engine/JpegLib.h"
 #include "engine/LosslessCrop.h"
 #include "engine/RecompressCrop.h"
@@ -241,7 +242,7 @@ class HostileInputTest : public ::testing::TestWithParam<HostileCase> {
 TEST_P(HostileInputTest, LosslessCropHasItsDefinedOutcome) {
     const HostileCase& c = GetParam();
     const PixelRect& r = c.rect;
-    const LosslessCropResult result =
+    const CropOutcome result =
         LosslessCrop(source_, Out("a.jpg"), static_cast<std::uint32_t>(r.left),
                      static_cast<std::uint32_t>(r.top), static_cast<std::uint32_t>(r.Width()),
                      static_cast<std::uint32_t>(r.Height()));
@@ -250,13 +251,14 @@ TEST_P(HostileInputTest, LosslessCropHasItsDefinedOutcome) {
                          static_cast<unsigned>(r.left), static_cast<unsigned>(r.top),
                          static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()));
     if (c.lossless == Outcome::kRefused) {
-        EXPECT_FALSE(result.ok);
+        EXPECT_FALSE(result.status.ok());
         EXPECT_EQ(fileResult, 0);
-        EXPECT_TRUE(result.error.contains(c.reason)) << result.error.toStdString();
+        EXPECT_TRUE(result.status.errorString().contains(c.reason))
+            << result.status.errorString().toStdString();
         EXPECT_TRUE(OutEntries().isEmpty()) << OutEntries().join(' ').toStdString();
         return;
     }
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    ASSERT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
     EXPECT_EQ(fileResult, 1);
     EXPECT_EQ(result.warnings > 0, c.lossless == Outcome::kWithWarnings)
         << result.firstWarning.toStdString();
@@ -269,10 +271,10 @@ TEST_P(HostileInputTest, LosslessCropHasItsDefinedOutcome) {
 
 TEST_P(HostileInputTest, RecompressCropHasItsDefinedOutcome) {
     const HostileCase& c = GetParam();
-    const RecompressCropResult result = RecompressCrop(source_, Out("a.jpg"), c.rect, 85);
-    EXPECT_EQ(result.ok, c.recompressWrites) << result.error.toStdString();
-    if (!result.ok) {
-        EXPECT_FALSE(result.error.isEmpty());
+    const CropOutcome result = RecompressCrop(source_, Out("a.jpg"), c.rect, 85);
+    EXPECT_EQ(result.status.ok(), c.recompressWrites) << result.status.errorString().toStdString();
+    if (!result.status.ok()) {
+        EXPECT_FALSE(result.status.errorString().isEmpty());
         EXPECT_TRUE(OutEntries().isEmpty()) << OutEntries().join(' ').toStdString();
         return;
     }
@@ -380,13 +382,12 @@ TEST_F(HostileInputOutputTest, ProgressivePhotoCutInEveryScanStillCrops) {
             ++end;
         ASSERT_GT(end - start, 4);
         const QString path = Write(photo.left((start + end) / 2));
-        const LosslessCropResult lossless = LosslessCrop(path, Out("a.jpg"), 20, 12, 50, 40);
-        ASSERT_TRUE(lossless.ok) << lossless.error.toStdString();
+        const CropOutcome lossless = LosslessCrop(path, Out("a.jpg"), 20, 12, 50, 40);
+        ASSERT_TRUE(lossless.status.ok()) << lossless.status.errorString().toStdString();
         EXPECT_GT(lossless.warnings, 0);
         EXPECT_TRUE(DecodeJpeg(ReadBytes(Out("a.jpg"))).ok);
-        const RecompressCropResult recompress =
-            RecompressCrop(path, Out("b.jpg"), {20, 12, 70, 52}, 80);
-        EXPECT_TRUE(recompress.ok) << recompress.error.toStdString();
+        const CropOutcome recompress = RecompressCrop(path, Out("b.jpg"), {20, 12, 70, 52}, 80);
+        EXPECT_TRUE(recompress.status.ok()) << recompress.status.errorString().toStdString();
         EXPECT_GT(recompress.warnings, 0);
         EXPECT_NE(MakeImageRecord(path), nullptr);
     }
@@ -398,7 +399,7 @@ TEST_F(HostileInputOutputTest, MalformedExifIsCopiedAsItIs) {
     for (const bool big : {false, true}) {
         for (const QByteArray& exif : {ExifPointingOutside(big), ExifLoopingBack(big)}) {
             const QString path = Write(PhotoWithMarker(JPEG_APP0 + 1, exif));
-            ASSERT_TRUE(LosslessCrop(path, Out("a.jpg"), 16, 16, 20, 10).ok);
+            ASSERT_TRUE(LosslessCrop(path, Out("a.jpg"), 16, 16, 20, 10).status.ok());
             const std::vector<JpegSpec::Marker> markers = ReadMarkers(ReadBytes(Out("a.jpg")));
             ASSERT_FALSE(markers.empty());
             EXPECT_EQ(markers.front().code, JPEG_APP0 + 1);
@@ -406,7 +407,7 @@ TEST_F(HostileInputOutputTest, MalformedExifIsCopiedAsItIs) {
         }
         const QByteArray billions = ExifClaimingBillions(big);
         const QString path = Write(PhotoWithMarker(JPEG_APP0 + 1, billions));
-        ASSERT_TRUE(LosslessCrop(path, Out("a.jpg"), 16, 16, 20, 10).ok);
+        ASSERT_TRUE(LosslessCrop(path, Out("a.jpg"), 16, 16, 20, 10).status.ok());
         const QByteArray written = ReadMarkers(ReadBytes(Out("a.jpg"))).front().data;
         ASSERT_EQ(written.size(), billions.size());
         // Each dimension entry becomes one LONG holding the new size.
@@ -419,12 +420,40 @@ TEST_F(HostileInputOutputTest, LargestCommentIsKeptByteForByte) {
     for (int i = 0; i < comment.size(); ++i)
         comment[i] = static_cast<char>(i * 7);
     const QString path = Write(PhotoWithMarker(JPEG_COM, comment));
-    ASSERT_TRUE(LosslessCrop(path, Out("a.jpg"), 8, 8, 16, 16).ok);
+    ASSERT_TRUE(LosslessCrop(path, Out("a.jpg"), 8, 8, 16, 16).status.ok());
     const std::vector<JpegSpec::Marker> markers = ReadMarkers(ReadBytes(Out("a.jpg")));
     const auto kept = std::find_if(markers.begin(), markers.end(),
                                    [](const JpegSpec::Marker& m) { return m.code == JPEG_COM; });
     ASSERT_NE(kept, markers.end());
     EXPECT_TRUE(kept->data == comment);
+}
+
+// A marker longer than a JPEG segment can hold fails the encoder after its
+// output buffer has grown past the first chunk (a 20000-byte marker and the
+// headers are written first). The failure must leave one owner of the bytes:
+// nothing freed twice, nothing leaked (see the sanitizer build), and the
+// encoder usable again.
+TEST(HostileEncoderInput, EncoderErrorAfterTheBufferGrewFailsCleanly) {
+    RgbPicture noise(64, 64);
+    quint32 state = 12345;
+    for (int y = 0; y < noise.Height(); ++y) {
+        for (int x = 0; x < noise.Width() * 3; ++x) {
+            state = state * 1664525U + 1013904223U;
+            noise.Row(y)[x] = static_cast<uchar>(state >> 24);
+        }
+    }
+    const JpegMarker large{0xE1, QByteArray(20000, 'a')};
+    const JpegMarker tooLong{0xE2, QByteArray(65534, 'b')};
+    EXPECT_TRUE(EncodeJpegBytes(noise, 90, {large, tooLong}).isEmpty());
+
+    const QByteArray good = EncodeJpegBytes(noise, 90, {large});
+    ASSERT_GT(good.size(), 20000 + 4096);
+    EXPECT_TRUE(good.startsWith("\xFF\xD8\xFF\xE1"));
+    EXPECT_TRUE(good.endsWith("\xFF\xD9"));
+    EXPECT_EQ(DecodeJpegImage(good).size(), QSize(64, 64));
+    const std::vector<JpegSpec::Marker> markers = ReadMarkers(good);
+    ASSERT_FALSE(markers.empty());
+    EXPECT_EQ(markers.front().data, large.data);
 }
 
 }  // namespace

@@ -55,13 +55,14 @@ class JpegLimitsTest : public ::testing::Test {
     // The lossless crop, the re-compressing crop and the thumbnail of `path`
     // all refuse it with a reason containing `reason`, and leave nothing.
     void ExpectRefusedEverywhere(const QString& path, const QString& reason) {
-        const LosslessCropResult lossless = LosslessCrop(path, Out("a.jpg"), 0, 0, 16, 16);
-        EXPECT_FALSE(lossless.ok);
-        EXPECT_TRUE(lossless.error.contains(reason)) << lossless.error.toStdString();
-        const RecompressCropResult recompress =
-            RecompressCrop(path, Out("b.jpg"), {0, 0, 16, 16}, 80);
-        EXPECT_FALSE(recompress.ok);
-        EXPECT_TRUE(recompress.error.contains(reason)) << recompress.error.toStdString();
+        const CropOutcome lossless = LosslessCrop(path, Out("a.jpg"), 0, 0, 16, 16);
+        EXPECT_FALSE(lossless.status.ok());
+        EXPECT_TRUE(lossless.status.errorString().contains(reason))
+            << lossless.status.errorString().toStdString();
+        const CropOutcome recompress = RecompressCrop(path, Out("b.jpg"), {0, 0, 16, 16}, 80);
+        EXPECT_FALSE(recompress.status.ok());
+        EXPECT_TRUE(recompress.status.errorString().contains(reason))
+            << recompress.status.errorString().toStdString();
         CImg thumbnail;
         int width = kThumbnailBox;
         int height = kThumbnailBox;
@@ -79,9 +80,9 @@ class JpegLimitsTest : public ::testing::Test {
         ASSERT_GT(idle, 0);
         const QString out = Out("big.jpg");
         const std::function<int()> operations[] = {
-            [&] { return LosslessCrop(path, out, 0, 0, 64, 64).ok ? 1 : 0; },
+            [&] { return LosslessCrop(path, out, 0, 0, 64, 64).status.ok() ? 1 : 0; },
             [&] {
-                return RecompressCrop(path, out, {0, 0, 64, 64}, 80).ok ? 1 : 0;
+                return RecompressCrop(path, out, {0, 0, 64, 64}, 80).status.ok() ? 1 : 0;
             },
             [&] { return MakeImageRecord(path) ? 1 : 0; }};
         for (std::size_t i = 0; i < results.size(); ++i) {
@@ -136,18 +137,19 @@ TEST_F(JpegLimitsTest, HeaderOnlyFileClaimingAHugePictureIsRefusedWithoutAllocat
 TEST_F(JpegLimitsTest, PlausibleFileBeyondTheCeilingIsRefusedWithoutAllocating) {
     // 300 KB passes the size check for 65000 x 65000 (a hundredth of the
     // smallest coding is about 250 KB), but its coefficients alone would
-    // take 12 GB. A re-compressing crop of a small corner needs little and
-    // goes ahead.
+    // take 12 GB, and a lossless crop reserves room for a workspace as large
+    // again. A re-compressing crop of a small corner needs little and goes
+    // ahead.
     QByteArray padded = MakeHeaderOnlyJpeg(65000, 65000);
     padded.insert(padded.size() - 2, QByteArray(300 * 1024, '\x55'));
     const QString path = Write(QStringLiteral("padded.jpg"), padded);
     SetMemoryCeiling(1ULL << 30);
-    const LosslessCropResult lossless = LosslessCrop(path, Out("a.jpg"), 0, 0, 16, 16);
-    EXPECT_FALSE(lossless.ok);
-    EXPECT_TRUE(
-        lossless.error.contains(QStringLiteral("would need 12088 MB of memory, more than "
-                                               "the limit of 1024 MB")))
-        << lossless.error.toStdString();
+    const CropOutcome lossless = LosslessCrop(path, Out("a.jpg"), 0, 0, 16, 16);
+    EXPECT_FALSE(lossless.status.ok());
+    EXPECT_TRUE(lossless.status.errorString().contains(
+        QStringLiteral("would need 24177 MB of memory, more than "
+                       "the limit of 1024 MB")))
+        << lossless.status.errorString().toStdString();
     EXPECT_TRUE(OutEntries().isEmpty());
     ExpectNoLargeAllocation(path, {0, 1, -1});
 }
@@ -158,21 +160,22 @@ TEST_F(JpegLimitsTest, CeilingRefusesCropsButNotTheScaledThumbnail) {
     spec.height = 1024;
     const QString path = Write(QStringLiteral("photo.jpg"), EncodeJpeg(spec));
     SetMemoryCeiling(1ULL << 20);
-    const LosslessCropResult lossless = LosslessCrop(path, Out("a.jpg"), 8, 8, 1000, 1000);
-    EXPECT_FALSE(lossless.ok);
-    EXPECT_TRUE(lossless.error.contains(QStringLiteral("more than the limit of 1 MB")))
-        << lossless.error.toStdString();
-    const RecompressCropResult recompress =
-        RecompressCrop(path, Out("b.jpg"), {8, 8, 1008, 1008}, 80);
-    EXPECT_FALSE(recompress.ok);
-    EXPECT_TRUE(recompress.error.contains(QStringLiteral("more than the limit of 1 MB")));
+    const CropOutcome lossless = LosslessCrop(path, Out("a.jpg"), 8, 8, 1000, 1000);
+    EXPECT_FALSE(lossless.status.ok());
+    EXPECT_TRUE(
+        lossless.status.errorString().contains(QStringLiteral("more than the limit of 1 MB")))
+        << lossless.status.errorString().toStdString();
+    const CropOutcome recompress = RecompressCrop(path, Out("b.jpg"), {8, 8, 1008, 1008}, 80);
+    EXPECT_FALSE(recompress.status.ok());
+    EXPECT_TRUE(
+        recompress.status.errorString().contains(QStringLiteral("more than the limit of 1 MB")));
     EXPECT_TRUE(OutEntries().isEmpty());
     // A 1/8-scale decode needs a hundredth of that.
     EXPECT_NE(MakeImageRecord(path), nullptr);
 
     SetMemoryCeiling(64ULL << 20);
-    EXPECT_TRUE(LosslessCrop(path, Out("a.jpg"), 8, 8, 1000, 1000).ok);
-    EXPECT_TRUE(RecompressCrop(path, Out("b.jpg"), {8, 8, 1008, 1008}, 80).ok);
+    EXPECT_TRUE(LosslessCrop(path, Out("a.jpg"), 8, 8, 1000, 1000).status.ok());
+    EXPECT_TRUE(RecompressCrop(path, Out("b.jpg"), {8, 8, 1008, 1008}, 80).status.ok());
 }
 
 TEST_F(JpegLimitsTest, TooManyScansAreStoppedAndTheCapCanBeRaised) {
@@ -183,8 +186,8 @@ TEST_F(JpegLimitsTest, TooManyScansAreStoppedAndTheCapCanBeRaised) {
     JpegLimits limits = CurrentJpegLimits();
     limits.maxScans = 2000;
     SetJpegLimits(limits);
-    const LosslessCropResult result = LosslessCrop(path, Out("a.jpg"), 0, 0, 16, 16);
-    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    const CropOutcome result = LosslessCrop(path, Out("a.jpg"), 0, 0, 16, 16);
+    EXPECT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
     EXPECT_GT(result.warnings, 0);
 }
 
@@ -194,8 +197,8 @@ TEST_F(JpegLimitsTest, TruncatedPhotoStillCropsWithWarnings) {
     EXPECT_EQ(LosslessCropFile(path.toLocal8Bit().constData(),
                                Out("file.jpg").toLocal8Bit().constData(), 16, 200, 64, 48),
               1);
-    const LosslessCropResult lossless = LosslessCrop(path, Out("a.jpg"), 16, 200, 64, 48);
-    ASSERT_TRUE(lossless.ok) << lossless.error.toStdString();
+    const CropOutcome lossless = LosslessCrop(path, Out("a.jpg"), 16, 200, 64, 48);
+    ASSERT_TRUE(lossless.status.ok()) << lossless.status.errorString().toStdString();
     EXPECT_GT(lossless.warnings, 0);
     EXPECT_TRUE(lossless.firstWarning.contains(QStringLiteral("Premature end")))
         << lossless.firstWarning.toStdString();
@@ -205,9 +208,8 @@ TEST_F(JpegLimitsTest, TruncatedPhotoStillCropsWithWarnings) {
     EXPECT_EQ(cropped.width, 64);
     EXPECT_EQ(cropped.height, 56);
 
-    const RecompressCropResult recompress =
-        RecompressCrop(path, Out("b.jpg"), {16, 200, 80, 248}, 90);
-    ASSERT_TRUE(recompress.ok) << recompress.error.toStdString();
+    const CropOutcome recompress = RecompressCrop(path, Out("b.jpg"), {16, 200, 80, 248}, 90);
+    ASSERT_TRUE(recompress.status.ok()) << recompress.status.errorString().toStdString();
     EXPECT_GT(recompress.warnings, 0);
     EXPECT_NE(MakeImageRecord(path), nullptr);
 }

@@ -70,10 +70,11 @@ TEST_P(JpegtranOracleTest, PixelsMatchJpegtranForEveryRectangle) {
     int index = 0;
     for (const Rect& r : RectanglesFor(spec.width, spec.height)) {
         const QString out = dir.path() + QStringLiteral("/out%1.jpg").arg(index++);
-        const LosslessCropResult result =
+        const CropOutcome result =
             LosslessCrop(source, out, static_cast<unsigned>(r.x), static_cast<unsigned>(r.y),
                          static_cast<unsigned>(r.w), static_cast<unsigned>(r.h));
-        ASSERT_TRUE(result.ok) << kind.name << " " << result.error.toStdString();
+        ASSERT_TRUE(result.status.ok())
+            << kind.name << " " << result.status.errorString().toStdString();
         const QByteArray oracle = JpegtranCrop(source, r.w, r.h, r.x, r.y);
         ASSERT_FALSE(oracle.isEmpty());
         const DecodedImage ours = DecodeJpeg(ReadBytes(out));

@@ -24,12 +24,12 @@ class LosslessCropTest : public ::testing::Test {
 
     // Crops and returns the output (empty when the crop failed).
     QByteArray CropTo(const QString& source, unsigned x, unsigned y, unsigned w, unsigned h,
-                      LosslessCropResult* result = nullptr) {
+                      CropOutcome* result = nullptr) {
         const QString out = Path(QStringLiteral("out-%1.jpg").arg(counter_++));
-        const LosslessCropResult r = LosslessCrop(source, out, x, y, w, h);
+        const CropOutcome r = LosslessCrop(source, out, x, y, w, h);
         if (result != nullptr)
             *result = r;
-        return r.ok ? ReadBytes(out) : QByteArray();
+        return r.status.ok() ? ReadBytes(out) : QByteArray();
     }
 
     QStringList Entries() const {
@@ -61,9 +61,9 @@ std::vector<std::uint8_t> Region(const DecodedImage& image, int x, int y, int w,
 
 TEST_F(LosslessCropTest, TwoByTwoExampleMovesTheCornerToTheImcuGrid) {
     const QString source = Write("src.jpg", EncodeJpeg(Spec420(1000, 750)));
-    LosslessCropResult result;
+    CropOutcome result;
     const QByteArray out = CropTo(source, 20, 37, 100, 50, &result);
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    ASSERT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
     EXPECT_EQ(result.written, (PixelRect{16, 32, 120, 87}));
     const DecodedImage image = DecodeJpeg(out);
     EXPECT_EQ(image.width, 104);
@@ -111,9 +111,9 @@ TEST_F(LosslessCropTest, GrayscaleCropsOnTheEightPixelGridWithUnitSampling) {
     spec.vSamp[0] = 2;
     const QByteArray original = EncodeJpeg(spec);
     const QString source = Write("gray.jpg", original);
-    LosslessCropResult result;
+    CropOutcome result;
     const QByteArray out = CropTo(source, 20, 3, 30, 20, &result);
-    ASSERT_TRUE(result.ok);
+    ASSERT_TRUE(result.status.ok());
     EXPECT_EQ(result.written, (PixelRect{16, 0, 50, 23}));
     const DecodedImage full = DecodeJpeg(original);
     const DecodedImage cut = DecodeJpeg(out);
@@ -131,9 +131,9 @@ TEST_F(LosslessCropTest, GrayscaleCropsOnTheEightPixelGridWithUnitSampling) {
 TEST_F(LosslessCropTest, CropToTheEdgeOfAnOddSizedImage) {
     const QByteArray original = EncodeJpeg(Spec420(203, 157));
     const QString source = Write("src.jpg", original);
-    LosslessCropResult result;
+    CropOutcome result;
     const QByteArray out = CropTo(source, 203 - 37, 157 - 29, 37, 29, &result);
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    ASSERT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
     const DecodedImage cut = DecodeJpeg(out);
     EXPECT_EQ(result.written.right, 203);
     EXPECT_EQ(result.written.bottom, 157);
@@ -149,9 +149,9 @@ TEST_F(LosslessCropTest, InvalidRequestsFailWithoutLeavingAFile) {
     const Case cases[] = {{0, 0, 0, 0},   {0, 0, 0, 10},  {64, 0, 1, 1}, {0, 48, 1, 1},
                           {10, 0, 55, 1}, {0, 0, 65, 48}, {0, 40, 10, 9}};
     for (const Case& c : cases) {
-        LosslessCropResult result;
+        CropOutcome result;
         EXPECT_TRUE(CropTo(source, c.x, c.y, c.w, c.h, &result).isEmpty());
-        EXPECT_EQ(result.error, QStringLiteral("Invalid crop request"));
+        EXPECT_EQ(result.status.errorString(), QStringLiteral("Invalid crop request"));
     }
     EXPECT_EQ(Entries(), QStringList{QStringLiteral("src.jpg")});
 }
@@ -167,10 +167,10 @@ TEST_F(LosslessCropTest, HostileSourcesFailCleanly) {
         dir_.path(),  // a folder
     };
     for (const QString& source : sources) {
-        LosslessCropResult result;
+        CropOutcome result;
         EXPECT_TRUE(CropTo(source, 0, 0, 8, 8, &result).isEmpty()) << source.toStdString();
-        EXPECT_FALSE(result.ok);
-        EXPECT_FALSE(result.error.isEmpty());
+        EXPECT_FALSE(result.status.ok());
+        EXPECT_FALSE(result.status.errorString().isEmpty());
     }
     EXPECT_EQ(Entries().size(), 4);  // only the sources made above
     EXPECT_EQ(LosslessCropFile(nullptr, "x", 0, 0, 1, 1), 0);
@@ -179,9 +179,9 @@ TEST_F(LosslessCropTest, HostileSourcesFailCleanly) {
 TEST_F(LosslessCropTest, TruncatedSourceIsStillCropped) {
     const QByteArray good = EncodeJpeg(Spec420(256, 192));
     const QString source = Write("cut.jpg", good.left(good.size() * 2 / 3));
-    LosslessCropResult result;
+    CropOutcome result;
     const QByteArray out = CropTo(source, 8, 8, 200, 150, &result);
-    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
     EXPECT_GT(result.warnings, 0);
     EXPECT_FALSE(result.firstWarning.isEmpty());
     EXPECT_TRUE(DecodeJpeg(out).ok);
@@ -195,9 +195,9 @@ TEST_F(LosslessCropTest, StoppingAboveTheBottomIsNoDamage) {
     spec.restartRows = 1;
     const QByteArray original = EncodeJpeg(spec);
     const QString source = Write("src.jpg", original);
-    LosslessCropResult result;
+    CropOutcome result;
     const QByteArray out = CropTo(source, 0, 0, 100, 40, &result);
-    ASSERT_TRUE(result.ok);
+    ASSERT_TRUE(result.status.ok());
     EXPECT_EQ(result.warnings, 0);
     EXPECT_TRUE(result.firstWarning.isEmpty());
     EXPECT_EQ(DecodeJpeg(out).pixels, DecodeJpeg(JpegtranCrop(source, 100, 40, 0, 0)).pixels);
@@ -205,16 +205,15 @@ TEST_F(LosslessCropTest, StoppingAboveTheBottomIsNoDamage) {
 
 TEST_F(LosslessCropTest, DestinationMayBeTheSourceItself) {
     const QString source = Write("same.jpg", EncodeJpeg(Spec420(64, 48)));
-    ASSERT_TRUE(LosslessCrop(source, source, 16, 16, 16, 16).ok);
+    ASSERT_TRUE(LosslessCrop(source, source, 16, 16, 16, 16).status.ok());
     EXPECT_EQ(DecodeJpeg(ReadBytes(source)).width, 16);
 }
 
 TEST_F(LosslessCropTest, KeepModeNeverReplacesAnExistingFile) {
     const QString source = Write("src.jpg", EncodeJpeg(Spec420(64, 48)));
     const QString taken = Write("taken.jpg", "precious");
-    const LosslessCropResult result =
-        LosslessCrop(source, taken, 0, 0, 16, 16, ExistingOutput::kKeep);
-    EXPECT_FALSE(result.ok);
+    const CropOutcome result = LosslessCrop(source, taken, 0, 0, 16, 16, ExistingOutput::kKeep);
+    EXPECT_FALSE(result.status.ok());
     EXPECT_EQ(ReadBytes(taken), QByteArray("precious"));
     EXPECT_EQ(Entries().size(), 2);
 }

@@ -128,10 +128,10 @@ class BatchMemoryTest : public ::testing::Test {
         RunCropPairs(
             pairs, {}, 4,
             [&](std::size_t, const CropOutcome& outcome) {
-                written += outcome.ok;
+                written += outcome.status.ok();
                 const std::lock_guard<std::mutex> guard(lock);
-                if (!outcome.ok && errors != nullptr)
-                    errors->append(outcome.error);
+                if (!outcome.status.ok() && errors != nullptr)
+                    errors->append(outcome.status.errorString());
             },
             nullptr, nullptr, &budget);
         return written.load();

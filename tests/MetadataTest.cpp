@@ -5,6 +5,7 @@
 #include "engine/ExifEditor.h"
 #include "engine/Img.h"
 #include "engine/JpegCodec.h"
+#include "engine/JpegErrors.h"
 #include "engine/LosslessCrop.h"
 #include "engine/RecompressCrop.h"
 #include "engine/XmpEditor.h"
@@ -81,8 +82,8 @@ TEST_F(MetadataTest, LosslessCropCarriesAThumbnailOfTheCropInEveryLayout) {
     for (const bool bigEndian : {false, true}) {
         for (const bool afterJfif : {false, true}) {
             const QString source = Source(bigEndian, afterJfif);
-            const LosslessCropResult result = LosslessCrop(source, Out("crop.jpg"), 0, 0, 600, 300);
-            ASSERT_TRUE(result.ok) << result.error.toStdString();
+            const CropOutcome result = LosslessCrop(source, Out("crop.jpg"), 0, 0, 600, 300);
+            ASSERT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
             const QByteArray out = ReadBytes(Out("crop.jpg"));
             const QByteArray tiff = ExifTiffOf(out);
             const QImage thumbnail = DecodeJpegImage(ThumbnailOf(tiff));
@@ -99,19 +100,79 @@ TEST_F(MetadataTest, LosslessCropCarriesAThumbnailOfTheCropInEveryLayout) {
     }
 }
 
+// A crop that keeps the whole width (or the whole height) still changes the
+// picture's size: both dimension tags and the thumbnail must follow it.
+TEST_F(MetadataTest, FullWidthOrFullHeightStripsGetTrueSizesAndANewThumbnail) {
+    struct Strip {
+        quint32 x, y, width, height;
+    };
+    const auto le16 = [](quint32 v) {
+        const char bytes[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+        return QByteArray(bytes, 2);
+    };
+    const QString source = Source(false, true);
+    for (const Strip& strip : {Strip{0, 304, kWidth, 96}, Strip{496, 0, 200, kHeight}}) {
+        SCOPED_TRACE(strip.width);
+        const CropOutcome result =
+            LosslessCrop(source, Out("strip.jpg"), strip.x, strip.y, strip.width, strip.height,
+                         ExistingOutput::kReplace);
+        ASSERT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
+        const QByteArray out = ReadBytes(Out("strip.jpg"));
+        const QByteArray tiff = ExifTiffOf(out);
+        // Little-endian layout of the source: IFD0 width (SHORT) at 18,
+        // height (LONG) at 30; Exif IFD PixelX at 60, PixelY at 72.
+        EXPECT_EQ(tiff.mid(18, 2), le16(strip.width));
+        EXPECT_EQ(tiff.mid(30, 2), le16(strip.height));
+        EXPECT_EQ(tiff.mid(60, 2), le16(strip.width));
+        EXPECT_EQ(tiff.mid(72, 2), le16(strip.height));
+        EXPECT_FALSE(out.contains(oldThumbnail_.mid(oldThumbnail_.size() / 3, 64)));
+        const QImage thumbnail = DecodeJpegImage(ThumbnailOf(tiff));
+        const double aspect = static_cast<double>(strip.width) / strip.height;
+        ASSERT_FALSE(thumbnail.isNull());
+        EXPECT_NEAR(static_cast<double>(thumbnail.width()) / thumbnail.height(), aspect,
+                    aspect * 0.1);
+    }
+}
+
+// An old thumbnail whose header claims 65000 x 48750 pixels: the new one
+// is made no longer than 640 pixels (an Exif block holds 64 KB), not
+// scaled up to gigabytes, and the old one does not survive.
+TEST_F(MetadataTest, ForgedThumbnailSizeGivesABoundedNewThumbnail) {
+    QByteArray forged = oldThumbnail_;
+    const qsizetype sof = forged.indexOf("\xFF\xC0");
+    ASSERT_GT(sof, 0);
+    forged[sof + 5] = static_cast<char>(0xBE);  // height 48750
+    forged[sof + 6] = static_cast<char>(0x6E);
+    forged[sof + 7] = static_cast<char>(0xFD);  // width 65000
+    forged[sof + 8] = static_cast<char>(0xE8);
+    JpegSpec spec;
+    spec.width = kWidth;
+    spec.height = kHeight;
+    spec.markers = {{0xE1, QByteArray("Exif\0\0", 6) +
+                               MakeExifWithThumbnail(false, kWidth, kHeight, forged, true, {})}};
+    const QString source = Out("forged.jpg");
+    WriteBytes(source, EncodeJpeg(spec));
+    const CropOutcome result = LosslessCrop(source, Out("small.jpg"), 16, 16, 64, 32);
+    ASSERT_TRUE(result.status.ok()) << result.status.errorString().toStdString();
+    const QByteArray tiff = ExifTiffOf(ReadBytes(Out("small.jpg")));
+    EXPECT_EQ(DecodeJpegImage(ThumbnailOf(tiff)).size(), QSize(640, 320));
+    EXPECT_FALSE(tiff.contains(forged.mid(forged.size() / 3, 64)));
+}
+
 TEST_F(MetadataTest, KeepingTheThumbnailCopiesItAsItIs) {
     const QString source = Source(false, false);
     CropMetadataOptions keep;
     keep.rebuildExifThumbnail = false;
     ASSERT_TRUE(
-        LosslessCrop(source, Out("kept.jpg"), 0, 0, 600, 300, ExistingOutput::kReplace, keep).ok);
+        LosslessCrop(source, Out("kept.jpg"), 0, 0, 600, 300, ExistingOutput::kReplace, keep)
+            .status.ok());
     EXPECT_EQ(ThumbnailOf(ExifTiffOf(ReadBytes(Out("kept.jpg")))), oldThumbnail_);
 }
 
 TEST_F(MetadataTest, ThumbnailNotLastIsClearedAndTheNewOneAppended) {
     const QByteArray trailer("TRAILING-DATA-KEPT");
     const QString source = Source(true, false, trailer);
-    ASSERT_TRUE(LosslessCrop(source, Out("c.jpg"), 16, 16, 320, 320).ok);
+    ASSERT_TRUE(LosslessCrop(source, Out("c.jpg"), 16, 16, 320, 320).status.ok());
     const QByteArray tiff = ExifTiffOf(ReadBytes(Out("c.jpg")));
     EXPECT_TRUE(tiff.contains(trailer));
     EXPECT_FALSE(tiff.contains(oldThumbnail_.mid(100, 64)));
@@ -185,8 +246,8 @@ TEST_F(MetadataTest, XmpInALosslessCropGetsTheWrittenSize) {
                                   "    <?xpacket end=\"w\"?>"},
                     {0xE1, head + "<r tiff:ImageWidth=\"6\"/><?xpacket end=\"w\"?>"}};
     WriteBytes(Out("x.jpg"), EncodeJpeg(spec));
-    const LosslessCropResult result = LosslessCrop(Out("x.jpg"), Out("y.jpg"), 0, 0, 8, 8);
-    ASSERT_TRUE(result.ok);
+    const CropOutcome result = LosslessCrop(Out("x.jpg"), Out("y.jpg"), 0, 0, 8, 8);
+    ASSERT_TRUE(result.status.ok());
     const auto markers = ReadMarkers(ReadBytes(Out("y.jpg")));
     EXPECT_TRUE(markers[1].data.contains("exif:PixelXDimension=\"8\" exif:PixelYDimension=\"8\""));
     EXPECT_TRUE(result.notes.isEmpty());
@@ -203,7 +264,8 @@ TEST_F(MetadataTest, RecompressKeepsTheProfileAndOnlyOptionallyExif) {
         {0xE2, chunk1},
         {0xE2, chunk2}};
     WriteBytes(Out("icc.jpg"), EncodeJpeg(spec));
-    ASSERT_TRUE(RecompressCrop(Out("icc.jpg"), Out("plain.jpg"), {10, 10, 110, 60}, 90).ok);
+    ASSERT_TRUE(
+        RecompressCrop(Out("icc.jpg"), Out("plain.jpg"), {10, 10, 110, 60}, 90).status.ok());
     auto markers = ReadMarkers(ReadBytes(Out("plain.jpg")));
     std::vector<QByteArray> profiles;
     for (const auto& m : markers) {
@@ -217,11 +279,86 @@ TEST_F(MetadataTest, RecompressKeepsTheProfileAndOnlyOptionallyExif) {
     keepExif.keepExifOnRecompress = true;
     ASSERT_TRUE(RecompressCrop(Out("icc.jpg"), Out("exif.jpg"), {10, 10, 110, 60}, 90,
                                ExistingOutput::kReplace, keepExif)
-                    .ok);
+                    .status.ok());
     const QByteArray tiff = ExifTiffOf(ReadBytes(Out("exif.jpg")));
     ASSERT_FALSE(tiff.isEmpty());
     EXPECT_EQ(tiff.mid(10 + 8, 2), QByteArray::fromHex("6400"));  // IFD0 width 100
     EXPECT_EQ(DecodeJpegImage(ThumbnailOf(tiff)).size(), QSize(160, 80));
+}
+
+// A source whose coefficient arrays fail when the Exif thumbnail is drawn
+// from them, as a damaged backing store would. Everything with a destructor
+// lives here, outside the frame that calls setjmp.
+struct FailingEditProbe {
+    enum class Outcome { kNotRun, kApplied, kEscaped, kRefusedThenRaised };
+    const QByteArray* jpeg = nullptr;
+    jpeg_decompress_struct info{};
+    CropErrorManager errors{};
+    bool created = false;
+    TransformOptions options;
+    LosslessMarkerEdit edit;
+    CropMetadataOptions metadata;
+    bool refused = false;
+    Outcome outcome = Outcome::kNotRun;
+};
+
+JBLOCKARRAY FailingAccess(j_common_ptr info, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) {
+    ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+    return nullptr;
+}
+
+void EditWithFailingBlocks(FailingEditProbe& probe) {
+    if (setjmp(probe.errors.returnPoint) != 0) {
+        // Reached only by a jump: the edit's own failure raised again here
+        // (its frames had returned) or an error that escaped the edit.
+        probe.outcome = probe.refused ? FailingEditProbe::Outcome::kRefusedThenRaised
+                                      : FailingEditProbe::Outcome::kEscaped;
+        return;
+    }
+    jpeg_create_decompress(&probe.info);
+    probe.created = true;
+    jpeg_mem_src(&probe.info, reinterpret_cast<const unsigned char*>(probe.jpeg->constData()),
+                 static_cast<unsigned long>(probe.jpeg->size()));
+    SetupMarkerCopy(&probe.info);
+    jpeg_read_header(&probe.info, TRUE);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&probe.info);
+    ComputeCropGeometry(&probe.info, probe.options);
+    probe.info.mem->access_virt_barray = FailingAccess;
+    if (probe.edit.Apply(&probe.info, arrays, probe.options, probe.metadata)) {
+        probe.outcome = FailingEditProbe::Outcome::kApplied;
+        return;
+    }
+    probe.refused = true;
+    RaiseKeptError(reinterpret_cast<j_common_ptr>(&probe.info));
+}
+
+// The thumbnail of a lossless crop is drawn from libjpeg's arrays in the
+// middle of the marker edit's own objects. A libjpeg error there must come
+// back as a failed edit (the caller raises it from its own frame), never as
+// a long jump across them, and the caller's return point must still work.
+TEST_F(MetadataTest, LibjpegErrorInsideTheMarkerEditComesBackAsAFailure) {
+    for (const bool rebuild : {true, false}) {
+        SCOPED_TRACE(rebuild);
+        const QByteArray jpeg = ReadBytes(Source(true, true));
+        FailingEditProbe probe;
+        probe.jpeg = &jpeg;
+        probe.options.cropX = 100;
+        probe.options.cropY = 60;
+        probe.options.cropWidth = 400;
+        probe.options.cropHeight = 300;
+        probe.metadata.rebuildExifThumbnail = rebuild;
+        AttachErrorManager(reinterpret_cast<j_common_ptr>(&probe.info), probe.errors);
+        EditWithFailingBlocks(probe);
+        probe.edit.Restore();
+        if (probe.created)
+            jpeg_destroy_decompress(&probe.info);
+        if (rebuild) {
+            EXPECT_EQ(probe.outcome, FailingEditProbe::Outcome::kRefusedThenRaised);
+            EXPECT_EQ(FatalMessage(probe.errors, probe.errors), "Bogus virtual array access");
+        } else {  // no thumbnail to draw: the arrays are never read
+            EXPECT_EQ(probe.outcome, FailingEditProbe::Outcome::kApplied);
+        }
+    }
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ TEST_F(ExfatTest, SourcesDifferingInCaseGetAFileEachFromOneRunWithSeveralJobs) {
         std::set<QString> outputs;
         for (std::size_t i = 0; i < outcomes.size(); ++i) {
             const CropPair& pair = result.plan.pairs[i];
-            ASSERT_TRUE(outcomes[i].ok) << outcomes[i].error.toStdString();
+            ASSERT_TRUE(outcomes[i].status.ok()) << outcomes[i].status.errorString().toStdString();
             EXPECT_TRUE(outputs.insert(outcomes[i].output.toLower()).second)
                 << outcomes[i].output.toStdString();
             EXPECT_EQ(ReadBytes(outcomes[i].output),

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QImage>
 #include <QImageWriter>
 #include <QTemporaryDir>
 
@@ -79,6 +80,40 @@ class RecompressCropTest : public ::testing::Test {
     QTemporaryDir dir_;
 };
 
+// An Adobe CMYK file stores its inks inverted (0 = full ink). Our colours
+// are held against Qt's own decoder, which reads such files the same way:
+// they may differ by rounding only, never by an inversion of the inks. The
+// preview, the thumbnail and the re-compressed crop all come from this decode.
+TEST_F(RecompressCropTest, AdobeCmykColoursMatchQtsOwnDecode) {
+    for (const int h0 : {1, 2}) {
+        JpegSpec spec = SpecFor({"cmyk", 4, h0, 1, false}, 61, 37);
+        const QByteArray bytes = EncodeJpeg(spec);
+        ASSERT_TRUE(bytes.contains("\xFF\xEE")) << "libjpeg writes the Adobe marker for CMYK";
+        const QString source = Source(spec);
+        const QImage reference =
+            QImage::fromData(bytes, "JPEG").convertToFormat(QImage::Format_RGB888);
+        ASSERT_EQ(reference.size(), QSize(61, 37));
+        const DecodedJpeg whole = DecodeJpegFile(source);
+        const PixelRect region{5, 3, 50, 30};
+        const DecodedJpeg part = DecodeJpegRegion(source, region);
+        ASSERT_FALSE(whole.image.IsNull()) << whole.error.toStdString();
+        ASSERT_FALSE(part.image.IsNull()) << part.error.toStdString();
+        int worst = 0;
+        for (int y = 0; y < reference.height(); ++y) {
+            for (int i = 0; i < reference.width() * 3; ++i) {
+                const int expected = reference.constScanLine(y)[i];
+                worst = std::max(worst, std::abs(whole.image.Row(y)[i] - expected));
+                const int x = i / 3;
+                if (x >= region.left && x < region.right && y >= region.top && y < region.bottom) {
+                    const uchar got = part.image.Row(y - region.top)[(x - region.left) * 3 + i % 3];
+                    worst = std::max(worst, std::abs(got - expected));
+                }
+            }
+        }
+        EXPECT_LE(worst, 1) << "h0 " << h0;
+    }
+}
+
 TEST_F(RecompressCropTest, CutsToTheExactPixelWhateverTheGrid) {
     JpegSpec spec;
     spec.width = 64;
@@ -142,11 +177,10 @@ TEST_F(RecompressCropTest, WithoutAReaderOtherFormatsFailWithTheReason) {
     picture.fill(qRgb(10, 200, 30));
     ASSERT_TRUE(QImageWriter(Out("png.jpg"), "PNG").write(picture));
     SetOtherPictureReader({});
-    const RecompressCropResult result =
-        RecompressCrop(Out("png.jpg"), Out("y.jpg"), {2, 2, 12, 7}, 95);
+    const CropOutcome result = RecompressCrop(Out("png.jpg"), Out("y.jpg"), {2, 2, 12, 7}, 95);
     SetOtherPictureReader(QtPictureReaders());
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, QStringLiteral("cannot read pictures other than JPEG"));
+    EXPECT_FALSE(result.status.ok());
+    EXPECT_EQ(result.status.errorString(), QStringLiteral("cannot read pictures other than JPEG"));
     EXPECT_FALSE(QFile::exists(Out("y.jpg")));
     EXPECT_TRUE(OtherPictureSize(Out("png.jpg")) == QSize(30, 20));
 }

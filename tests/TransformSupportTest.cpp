@@ -1,7 +1,11 @@
 #include "engine/JpegErrors.h"
+#include "engine/LosslessCrop.h"
 #include "engine/TransformSupport.h"
 
 #include "TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +16,7 @@ using testing_support::JpegSpec;
 using testing_support::MakeExifTiff;
 using testing_support::Spec;
 
-// A source object with its header read, ready for RequestWorkspace.
+// A source object with its header read, ready for the geometry phase.
 class SourceHeader {
   public:
     explicit SourceHeader(const JpegSpec& spec) : data_(EncodeJpeg(spec)) {
@@ -27,16 +31,16 @@ class SourceHeader {
     }
     ~SourceHeader() { jpeg_destroy_decompress(&info_); }
 
-    // RequestWorkspace; false with the library's message on a fatal error.
-    bool Request(TransformOptions& options, std::string* message = nullptr) {
+    // The lossless crop's geometry phase for a valid request: the geometry,
+    // then the workspace (here on the source's own pool); false on a fatal
+    // error.
+    bool Request(TransformOptions& options) {
         if (!headerRead_)
             return false;
-        if (setjmp(errors_.returnPoint) != 0) {
-            if (message != nullptr)
-                *message = errors_.message;
+        if (setjmp(errors_.returnPoint) != 0)
             return false;
-        }
-        RequestWorkspace(&info_, options);
+        ComputeCropGeometry(&info_, options);
+        RequestWorkspaceArrays(reinterpret_cast<j_common_ptr>(&info_), &info_, options);
         return true;
     }
 
@@ -114,15 +118,21 @@ TEST(TransformSupportTest, ValidatesTheRequestWithUnsignedArithmetic) {
         {0xFFFFFFFFU, 0, 2, 1, false},
         {5, 0, 0xFFFFFFFFU, 1, false},
     };
+    // Through the lossless crop itself: a refused request writes nothing.
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/src.jpg";
+    testing_support::WriteBytes(
+        path, EncodeJpeg(Spec(static_cast<int>(w), static_cast<int>(h), 3, 2, 1)));
+    const QString out = dir.path() + "/out.jpg";
     for (const Case& c : cases) {
-        SourceHeader source(Spec(static_cast<int>(w), static_cast<int>(h), 3, 2, 1));
-        TransformOptions options = Crop(c.x, c.y, c.width, c.height);
-        std::string message;
-        EXPECT_EQ(source.Request(options, &message), c.valid)
+        EXPECT_EQ(IsValidCropRequest(w, h, c.x, c.y, c.width, c.height), c.valid);
+        const CropOutcome outcome = LosslessCrop(path, out, c.x, c.y, c.width, c.height);
+        EXPECT_EQ(outcome.status.ok(), c.valid)
             << c.x << "," << c.y << " " << c.width << "x" << c.height;
         if (!c.valid) {
-            EXPECT_EQ(message, "Invalid crop request");
+            EXPECT_EQ(outcome.status.errorString(), "Invalid crop request");
         }
+        EXPECT_EQ(QFile::remove(out), c.valid);
     }
     SourceHeader source(Spec(static_cast<int>(w), static_cast<int>(h), 3, 2, 1));
     TransformOptions last = Crop(w - 1, 0, 1, 1);

@@ -8,7 +8,8 @@
 # rect_spec rect_file image_list.
 #
 # Each target's corpus grows in build-fuzz/fuzz/corpus/TARGET (the seeds made
-# by the build and fuzz/regressions/TARGET are read too); a crash is written
+# by the build, the kept corpus fuzz/corpus/TARGET and fuzz/regressions/TARGET
+# are read too); a crash is written
 # to build-fuzz/fuzz/crashes/TARGET/ and the log to build-fuzz/fuzz/logs/.
 # A crash that has been mended belongs in fuzz/regressions/TARGET/, which the
 # ordinary test suite replays.
@@ -49,13 +50,15 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_one() {
   target=$1
   mkdir -p "$FUZZ/corpus/$target" "$FUZZ/crashes/$target" "$ROOT/fuzz/regressions/$target"
+  kept=
+  if [ -d "$ROOT/fuzz/corpus/$target" ]; then kept=$ROOT/fuzz/corpus/$target; fi
   dict=
   case $target in
     lossless_crop|recompress_crop|thumbnail) dict=-dict=$ROOT/fuzz/jpeg.dict ;;
   esac
   "$FUZZ/fuzz_$target" "$LIMIT" $dict -seed="$SEED" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$FUZZ/crashes/$target/" "$FUZZ/corpus/$target" \
-    "$FUZZ/seeds/$target" "$ROOT/fuzz/regressions/$target" >"$FUZZ/logs/$target.log" 2>&1
+    "$FUZZ/seeds/$target" $kept "$ROOT/fuzz/regressions/$target" >"$FUZZ/logs/$target.log" 2>&1
 }
 
 summary() {
