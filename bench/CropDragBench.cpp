@@ -10,6 +10,7 @@
 #include "engine/Img.h"
 #include "images/ImgThumb.h"
 #include "platform/PlatformUi.h"
+#include "platform/ResourceIds.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -56,16 +57,16 @@ void Run(const CImgThumb& image, bool actualSize, int steps) {
     const CImgThumb* slot = &image;
     int recompress = 0;
     int quality = 80;
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, &slot, recompress, quality);
+    CCropRectDlg dialog(dialog::kCropSettings.english, &slot, recompress, quality);
     dialog.Rect().left = 0;
     dialog.Rect().top = 0;
     dialog.Rect().right = 2000;
     dialog.Rect().bottom = 1500;
     dialog.show();
     if (actualSize)
-        dialog.findChild<QAbstractButton*>(ControlName(1015))->click();
-    QWidget* preview = dialog.findChild<QWidget*>(ControlName(1002));
-    QWidget* navigator = dialog.findChild<QWidget*>(ControlName(1020));
+        dialog.findChild<QAbstractButton*>(ControlName(control::kActualSize))->click();
+    QWidget* preview = dialog.findChild<QWidget*>(ControlName(control::kPreviewFrame));
+    QWidget* navigator = dialog.findChild<QWidget*>(ControlName(control::kNavigatorFrame));
     QElapsedTimer wait;
     wait.start();
     while (!dialog.windowHandle()->isExposed() && wait.elapsed() < 5000) {

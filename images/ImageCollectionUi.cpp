@@ -83,9 +83,7 @@ DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringLi
             PumpPaintMessages);
     }
     if (summary.added.tooLong > 0) {
-        ShowNotice(
-            parent,
-            LangString(kPathsTooLongJapanese, kPathsTooLongEnglish).arg(summary.added.tooLong));
+        ShowNotice(parent, LangString(text::kPathsTooLong).arg(summary.added.tooLong));
     }
     return summary;
 }
@@ -144,7 +142,6 @@ bool LoadImageListWithProgress(QWidget* parent, ImageCollection& images, const Q
 bool SaveImageListOrWarn(QWidget* parent, const ImageCollection& images, const QString& file) {
     if (images.SaveImageList(file))
         return true;
-    ShowNotice(parent, LangString(kImageListNotSavedJapanese, kImageListNotSavedEnglish)
-                           .arg(QDir::toNativeSeparators(file)));
+    ShowNotice(parent, LangString(text::kImageListNotSaved).arg(QDir::toNativeSeparators(file)));
     return false;
 }
