@@ -86,6 +86,30 @@ TEST(RectFileTest, ShortTailAndEmptyFileAreHandled) {
     EXPECT_EQ(ParseRectRecords(noisy)[0].right, 3.0);
 }
 
+// The unit is the first byte alone: the seven reserved bytes after it may hold
+// anything (another writer, an older version) and must not turn a percent
+// rectangle into a pixel one, as a read of two, four or eight bytes would.
+TEST(RectFileTest, TheUnitIsOneByteWhateverTheReservedBytesAfterItHold) {
+    QByteArray data = SerializeRectRecords(
+        {Make(0, 10, 20, 30, 40, 1), Make(1, 10, 20, 30, 40, 2), Make(0x80, 1, 2, 3, 4, 3)});
+    for (const int record : {0, 1, 2}) {
+        for (int i = 1; i < 8; ++i)
+            data[record * kRectRecordSize + i] = static_cast<char>(0x11 * i);
+    }
+    const std::vector<CCropRect> rects = ParseRectRecords(data);
+    ASSERT_EQ(rects.size(), 3U);
+    EXPECT_EQ(rects[0].isPixel, 0);
+    EXPECT_EQ(rects[1].isPixel, 1);
+    EXPECT_EQ(rects[2].isPixel, 0x80);  // an unsigned byte: nonzero, and kept
+    EXPECT_EQ(rects[0].left, 10.0);
+    // Written back, the unit bytes are as read and the reserved ones zero.
+    const QByteArray again = SerializeRectRecords(rects);
+    for (const int record : {0, 1, 2}) {
+        EXPECT_EQ(again.mid(record * kRectRecordSize + 1, 7), QByteArray(7, '\0')) << record;
+        EXPECT_EQ(again[record * kRectRecordSize], data[record * kRectRecordSize]) << record;
+    }
+}
+
 TEST(RectFileTest, MissingFileLoadsNothingAndFailedWriteKeepsTheOldFile) {
     QTemporaryDir dir;
     std::vector<CCropRect> loaded{CCropRect()};
