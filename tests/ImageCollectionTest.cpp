@@ -135,7 +135,7 @@ TEST_F(ImageCollectionTest, ImageListFileIsByteExactAndRoundTrips) {
     for (const QString& p : paths)
         collection_.AddImage(p);
     const QString file = dir_.path() + "/IMG.DAT";
-    ASSERT_TRUE(collection_.SaveImageList(file));
+    ASSERT_TRUE(collection_.SaveImageList(file).ok());
     const QByteArray data = ReadBytes(file);
     ASSERT_EQ(data.size(), 1536);
     const QByteArray first = paths[0].toLocal8Bit();
@@ -172,7 +172,7 @@ TEST_F(ImageCollectionTest, ImageListFileEdgeCases) {
 
     ImageCollection none;
     EXPECT_FALSE(none.LoadImageList(dir_.path() + "/missing.dat", 2));
-    EXPECT_TRUE(none.SaveImageList(dir_.path() + "/empty.dat"));
+    EXPECT_TRUE(none.SaveImageList(dir_.path() + "/empty.dat").ok());
     EXPECT_EQ(QFileInfo(dir_.path() + "/empty.dat").size(), 0);
 }
 
@@ -214,9 +214,9 @@ TEST_F(ImageCollectionTest, APathOfExactly256BytesHasNoRoomForItsZero) {
 
 TEST_F(ImageCollectionTest, FailedSaveKeepsThePreviousFile) {
     collection_.AddImage(Photo("a.jpg"));
-    QString error;
-    EXPECT_FALSE(collection_.SaveImageList(dir_.path() + "/gone/IMG.DAT", &error));
-    EXPECT_FALSE(error.isEmpty());
+    const Status gone = collection_.SaveImageList(dir_.path() + "/gone/IMG.DAT");
+    EXPECT_FALSE(gone.ok());
+    EXPECT_FALSE(gone.errorString().isEmpty());
     // Unwritable folder: checked as an unprivileged user.
     const QString locked = dir_.path() + "/locked";
     QDir().mkpath(locked);
@@ -225,8 +225,8 @@ TEST_F(ImageCollectionTest, FailedSaveKeepsThePreviousFile) {
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                       QFileDevice::ExeOwner | QFileDevice::ReadOther |
                                       QFileDevice::ExeOther);
-    const int saved =
-        RunInChildAsNobody([&] { return collection_.SaveImageList(locked + "/IMG.DAT") ? 1 : 0; });
+    const int saved = RunInChildAsNobody(
+        [&] { return collection_.SaveImageList(locked + "/IMG.DAT").ok() ? 1 : 0; });
     ASSERT_NE(saved, -1) << "could not become nobody";
     EXPECT_EQ(saved, 0);
     EXPECT_EQ(ReadBytes(locked + "/IMG.DAT"), QByteArray("previous"));

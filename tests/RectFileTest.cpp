@@ -55,10 +55,11 @@ TEST(RectFileTest, RoundTripKeepsUnitsCoordinatesAndColoursInOrder) {
     const std::vector<CCropRect> rects = {Make(1, 0.25, 1, 2, 3, 0xFF),
                                           Make(0, 0, 0, 100, 100, 0xFF00),
                                           Make(2, -5, 1e9, 0, 0, 0xFF0000)};
-    ASSERT_TRUE(WriteRectFile(path, rects));
+    ASSERT_TRUE(WriteRectFile(path, rects).ok());
     EXPECT_EQ(ReadBytes(path).size(), 792);
-    std::vector<CCropRect> loaded;
-    ASSERT_TRUE(ReadRectFile(path, loaded));
+    const RectFileContents file = ReadRectFile(path);
+    ASSERT_TRUE(file.status.ok());
+    const std::vector<CCropRect>& loaded = file.rects;
     ASSERT_EQ(loaded.size(), 3U);
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(loaded[i].isPixel, rects[i].isPixel);
@@ -112,10 +113,22 @@ TEST(RectFileTest, TheUnitIsOneByteWhateverTheReservedBytesAfterItHold) {
 
 TEST(RectFileTest, MissingFileLoadsNothingAndFailedWriteKeepsTheOldFile) {
     QTemporaryDir dir;
+    const RectFileContents missing = ReadRectFile(dir.path() + "/missing");
+    EXPECT_FALSE(missing.status.ok());
+    EXPECT_TRUE(missing.status.errorString().contains(QStringLiteral("No such file")))
+        << missing.status.errorString().toStdString();
+    EXPECT_TRUE(missing.rects.empty());
+    const Status unwritten = WriteRectFile(dir.path() + "/no/such/folder/RECT.DAT", {CCropRect()});
+    EXPECT_FALSE(unwritten.ok());
+    EXPECT_FALSE(unwritten.errorString().isEmpty());
+    // The older form the view still calls says the same.
     std::vector<CCropRect> loaded{CCropRect()};
-    EXPECT_FALSE(ReadRectFile(dir.path() + "/missing", loaded));
+    QString error;
+    EXPECT_FALSE(ReadRectFile(dir.path() + "/missing", loaded, &error));
     EXPECT_TRUE(loaded.empty());
-    EXPECT_FALSE(WriteRectFile(dir.path() + "/no/such/folder/RECT.DAT", {CCropRect()}));
+    EXPECT_EQ(error, missing.status.errorString());
+    EXPECT_FALSE(WriteRectFile(dir.path() + "/no/such/folder/RECT.DAT", {CCropRect()}, &error));
+    EXPECT_EQ(error, unwritten.errorString());
 }
 
 // Pixel edges are written without conversion dust; percent values, and real
