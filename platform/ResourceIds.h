@@ -4,9 +4,8 @@
 // resources/strings.txt, the dialog templates whose texts it holds, the
 // controls (their numbers are their object names, which tests and harnesses
 // find them by), the view's commands, the pictures under :/pelmora/bitmaps
-// and the cursor. The numbers are those of the original resources, so the
-// string table and the artwork keep their keys; change a number only together
-// with its resource.
+// and the cursor. The string table and the artwork files are keyed by these
+// numbers: change a number only together with its resource.
 
 #include <QString>
 
