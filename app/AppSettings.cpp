@@ -21,17 +21,18 @@ AppSettings LoadAppSettings(const CSettingsStore& store) {
     return settings;
 }
 
-bool SaveAppSettings(CSettingsStore& store, AppSettings& settings) {
+Status SaveAppSettings(CSettingsStore& store, AppSettings& settings) {
     settings.jpegQuality = ClampJpegQuality(settings.jpegQuality);
-    bool ok = true;
+    Status first;
     // Every value is written even when an earlier one failed.
-    const auto write = [&store, &ok](const char* section, const char* entry, int value) {
-        ok = store.WriteProfileInt(QString::fromLatin1(section), QString::fromLatin1(entry),
-                                   value) &&
-             ok;
+    const auto write = [&store, &first](const char* section, const char* entry, int value) {
+        Status status =
+            store.WriteProfileInt(QString::fromLatin1(section), QString::fromLatin1(entry), value);
+        if (first.ok())
+            first = std::move(status);
     };
     write(kSectionApp, kEntryNotFirst, settings.notFirst);
     write(kSectionParam, kEntryJpegQuality, settings.jpegQuality);
     write(kSectionParam, kEntryRecompress, settings.recompress ? 1 : 0);
-    return ok;
+    return first;
 }

@@ -25,6 +25,6 @@ struct AppSettings {
 
 AppSettings LoadAppSettings(const CSettingsStore& store);
 
-// Clamps the quality in `settings` too, then writes the three values. False
-// when the store could not be written.
-bool SaveAppSettings(CSettingsStore& store, AppSettings& settings);
+// Clamps the quality in `settings` too, then writes the three values, every
+// one even after a failure; the first failure is the result.
+Status SaveAppSettings(CSettingsStore& store, AppSettings& settings);

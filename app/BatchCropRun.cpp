@@ -20,11 +20,11 @@ CBatchCropRun::CBatchCropRun(QWidget* view) : view_(view), chooseFolder_(&Browse
 BatchRunSummary CBatchCropRun::OnCropSelected(const BatchRunInput& input) {
     last_ = {};
     if (input.images.empty()) {
-        ShowNotice(view_, LangString(129, 146));
+        ShowNotice(view_, LangString(text::kNoImages));
         return {};
     }
     if (ChosenImages(input, false).empty()) {
-        ShowNotice(view_, LangString(132, 147));
+        ShowNotice(view_, LangString(text::kNoImageSelected));
         return {};
     }
     return CropImages(input, false);
@@ -33,7 +33,7 @@ BatchRunSummary CBatchCropRun::OnCropSelected(const BatchRunInput& input) {
 BatchRunSummary CBatchCropRun::OnCropAll(const BatchRunInput& input) {
     last_ = {};
     if (input.images.empty()) {
-        ShowNotice(view_, LangString(129, 146));
+        ShowNotice(view_, LangString(text::kNoImages));
         return {};
     }
     return CropImages(input, true);
@@ -42,7 +42,7 @@ BatchRunSummary CBatchCropRun::OnCropAll(const BatchRunInput& input) {
 BatchRunSummary CBatchCropRun::CropImages(const BatchRunInput& input, bool allImages) {
     last_ = {};
     QString folder;
-    if (chooseFolder_(view_, LangString(141, 144), folder) == 0)
+    if (chooseFolder_(view_, LangString(text::kChooseOutputFolder), folder) == 0)
         return {};
     last_ = RunWithProgress(input, ChosenImages(input, allImages), folder);
     ShowNotice(view_, CompletionMessage(last_));

@@ -56,12 +56,12 @@ void TallyOutcomes(const BatchPlan& plan, const std::vector<CropOutcome>& outcom
 }
 
 QString CompletionMessage(const BatchRunSummary& summary) {
-    QString message = LangString(11811, 11812);
+    QString message = LangString(text::kCropsDone);
     if (!summary.flushError.isEmpty())
-        message += QStringLiteral("\n\n") + LangString(11817, 11818).arg(summary.flushError);
+        message += QStringLiteral("\n\n") + LangString(text::kFlushFailed).arg(summary.flushError);
     if (summary.failed == 0)
         return message;
-    message += QStringLiteral("\n\n") + LangString(11813, 11814).arg(summary.failed);
+    message += QStringLiteral("\n\n") + LangString(text::kCropsFailed).arg(summary.failed);
     const auto shown = std::min<qsizetype>(summary.failedSources.size(), kFailedFilesShown);
     for (qsizetype i = 0; i < shown; ++i) {
         QString fileName;
@@ -69,7 +69,8 @@ QString CompletionMessage(const BatchRunSummary& summary) {
         message += u'\n' + fileName;
     }
     if (summary.failedSources.size() > shown) {
-        message += u'\n' + LangString(11815, 11816).arg(summary.failedSources.size() - shown);
+        message +=
+            u'\n' + LangString(text::kMoreFailedFiles).arg(summary.failedSources.size() - shown);
     }
     return message;
 }

@@ -16,6 +16,7 @@
 #include "croprects/CropRect.h"
 #include "engine/Img.h"
 #include "images/ImageCollection.h"
+#include "platform/ResourceIds.h"
 
 #include <QImage>
 #include <QPointer>
@@ -33,23 +34,6 @@ class CCropRectListBox;
 class CImgList;
 class CImgThumb;
 class CPictureButton;
-
-// Command numbers of the view's buttons.
-enum ViewCommand : int {
-    kCmdCropSelected = 154,
-    kCmdCropAll = 201,
-    kCmdRemoveSelected = 205,
-    kCmdRemoveAll = 206,
-    kCmdAddRect = 208,
-    kCmdEditRect = 209,
-    kCmdDeleteRect = 210,
-    kCmdPrevious = 213,
-    kCmdNext = 214,
-    kCmdHomePage = 215,
-    kCmdHelpPage = 216,
-    kCmdMinimise = 217,
-    kCmdClose = 218,
-};
 
 // The notice naming a page that no browser could be opened on (Japanese,
 // English); %1 is its address.

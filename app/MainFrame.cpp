@@ -123,7 +123,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (!AskQuestion(this, LangString(138, 150))) {
+    if (!AskQuestion(this, LangString(text::kConfirmExit))) {
         event->ignore();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/FileVersion.h"
 #include "platform/Language.h"
+#include "platform/Logging.h"
 #include "platform/PathUtils.h"
 #include "platform/PlatformUi.h"
 #include "platform/WindowUtils.h"
@@ -74,7 +75,10 @@ void CPelmoraApp::LoadSettings() {
 
 void CPelmoraApp::SaveSettings() {
     CSettingsStore store(CompanyName(), appName);
-    SaveAppSettings(store, settings);
+    // At exit there is no window left to say it in.
+    const Status saved = SaveAppSettings(store, settings);
+    if (!saved.ok())
+        qCWarning(lcApp) << "settings not saved:" << saved.errorString();
 }
 
 bool CPelmoraApp::BecomeTheOnlyCopy() {

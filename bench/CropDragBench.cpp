@@ -10,6 +10,7 @@
 #include "engine/Img.h"
 #include "images/ImgThumb.h"
 #include "platform/PlatformUi.h"
+#include "platform/ResourceIds.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -54,16 +55,16 @@ double Percentile(std::vector<double> values, double p) {
 
 void Run(const CImgThumb& image, bool actualSize, int steps) {
     CCropRectDlg dialog(
-        CCropRectDlg::kEnglishTemplate, [&image] { return image.path; }, CropModeChoice{});
+        dialog::kCropSettings.english, [&image] { return image.path; }, CropModeChoice{});
     dialog.Rect().left = 0;
     dialog.Rect().top = 0;
     dialog.Rect().right = 2000;
     dialog.Rect().bottom = 1500;
     dialog.show();
     if (actualSize)
-        dialog.findChild<QAbstractButton*>(ControlName(1015))->click();
-    QWidget* preview = dialog.findChild<QWidget*>(ControlName(1002));
-    QWidget* navigator = dialog.findChild<QWidget*>(ControlName(1020));
+        dialog.findChild<QAbstractButton*>(ControlName(control::kActualSize))->click();
+    QWidget* preview = dialog.findChild<QWidget*>(ControlName(control::kPreviewFrame));
+    QWidget* navigator = dialog.findChild<QWidget*>(ControlName(control::kNavigatorFrame));
     QElapsedTimer wait;
     wait.start();
     while (!dialog.windowHandle()->isExposed() && wait.elapsed() < 5000) {

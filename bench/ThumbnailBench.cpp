@@ -73,12 +73,13 @@ int main(int argc, char** argv) {
     } else {
         QStringList files;
         for (const QString& path : paths) {
-            QString unsearchable;
-            if (!CollectFiles(path, files, &unsearchable)) {
+            const CollectedFiles found = CollectFiles(path);
+            if (!found.status.ok()) {
                 std::fprintf(stderr, "pelmora-thumbnail-bench: cannot search %s\n",
-                             qPrintable(unsearchable.isEmpty() ? path : unsearchable));
+                             qPrintable(found.unsearchable.isEmpty() ? path : found.unsearchable));
                 return 1;
             }
+            files += found.files;
         }
         ImageCollection collection;
         collection.AddImages(files, jobs, [&](int, AddOutcome outcome) {

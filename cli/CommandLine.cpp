@@ -88,13 +88,12 @@ bool AddRectSpec(const QString& option, const QString& text, CliOptions& options
 }
 
 bool AddRectFile(const QString& option, const QString& path, CliOptions& options, QString& error) {
-    std::vector<CCropRect> rects;
-    QString reason;
-    if (!ReadRectFile(path, rects, &reason)) {
-        error = QStringLiteral("%1 \"%2\": %3").arg(option, path, reason);
+    const RectFileContents file = ReadRectFile(path);
+    if (!file.status.ok()) {
+        error = QStringLiteral("%1 \"%2\": %3").arg(option, path, file.status.errorString());
         return false;
     }
-    options.rects.insert(options.rects.end(), rects.begin(), rects.end());
+    options.rects.insert(options.rects.end(), file.rects.begin(), file.rects.end());
     return true;
 }
 

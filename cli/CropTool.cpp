@@ -47,9 +47,9 @@ Inputs GatherInputs(const QStringList& paths, std::FILE* err) {
     QSet<QString> seen;
     for (const QString& given : paths) {
         const QString path = QDir::toNativeSeparators(QFileInfo(given).absoluteFilePath());
-        QStringList found;
-        QString unsearchable;
-        if (!CollectFiles(path, found, &unsearchable)) {
+        const CollectedFiles collected = CollectFiles(path);
+        const QString& unsearchable = collected.unsearchable;
+        if (!collected.status.ok()) {
             inputs.searchFailed = true;
             Print(err, unsearchable.isEmpty()
                            ? QStringLiteral("pelmora-crop: %1: no such file or folder").arg(given)
@@ -57,7 +57,7 @@ Inputs GatherInputs(const QStringList& paths, std::FILE* err) {
                                             "the rest of %2 was not searched")
                                  .arg(unsearchable, given));
         }
-        for (const QString& file : found) {
+        for (const QString& file : collected.files) {
             if (!HasJpegExtension(file)) {
                 inputs.skipped.append(file);
             } else if (!seen.contains(file)) {

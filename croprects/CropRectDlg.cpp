@@ -7,6 +7,7 @@
 #include "platform/Language.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PlatformUi.h"
+#include "platform/ResourceIds.h"
 #include "platform/StringTable.h"
 #include "platform/WindowUtils.h"
 
@@ -23,13 +24,6 @@
 #include <functional>
 
 namespace {
-
-constexpr int kPreviewFrame = 1002;
-constexpr int kNavigatorFrame = 1020;
-constexpr int kStepMarker = 1019;
-constexpr int kPreviousButton = 213;
-constexpr int kNextButton = 214;
-constexpr char kStepSheet[] = ":/pelmora/bitmaps/135.png";
 
 // An owner-drawn frame: composes its picture off screen and copies it in one
 // step. Mouse input passes through to the dialog, which hit-tests it.
@@ -55,7 +49,7 @@ class CCanvasFrame : public QWidget {
     QImage canvas_;
 };
 
-// An image-step button with its faces cut from sheet 135: the left half for
+// An image-step button with its faces cut from the step-button sheet: the left half for
 // "previous", the right half for "next", the upper row normal, the lower
 // pressed.
 class CStepButton : public QPushButton {
@@ -86,7 +80,7 @@ struct Place {
 };
 
 bool IsJapaneseTemplate(int templateId) {
-    return templateId == CCropRectDlg::kJapaneseTemplate;
+    return templateId == dialog::kCropSettings.japanese;
 }
 
 template <typename Widget>
@@ -105,10 +99,6 @@ void AddLabel(QWidget* parent, const QString& text, int x, int y) {
 }
 
 }  // namespace
-
-QString ControlName(int controlId) {
-    return QString::number(controlId);
-}
 
 CCropRectDlg::CCropRectDlg(int templateId, ImageSource image, CropModeChoice choice,
                            QWidget* parent)
@@ -151,30 +141,32 @@ void CCropRectDlg::WidenClippedTexts() {
 CCropRectDlg::~CCropRectDlg() = default;
 
 int CCropRectDlg::LanguageTemplate() {
-    return IsJapaneseLanguage() ? kJapaneseTemplate : kEnglishTemplate;
+    return ByLanguage(dialog::kCropSettings);
 }
 
 void CCropRectDlg::BuildControls() {
     const bool ja = IsJapaneseTemplate(templateId_);
     const auto text = [this](int id) { return DialogText(templateId_, id); };
 
-    auto* ok = Add<QPushButton>(this, 1, text(1), {350, 283, 50, 14});
-    auto* cancel = Add<QPushButton>(this, 2, text(2), {429, 283, 50, 14});
+    using namespace control;
+    auto* ok = Add<QPushButton>(this, kOk, text(kOk), {350, 283, 50, 14});
+    auto* cancel = Add<QPushButton>(this, kCancel, text(kCancel), {429, 283, 50, 14});
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CCropRectDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CCropRectDlg::reject);
 
     preview_ = new CCanvasFrame(this, [this](QImage& canvas) { PaintPreview(canvas); });
-    preview_->setObjectName(ControlName(kPreviewFrame));
+    preview_->setObjectName(ControlName(control::kPreviewFrame));
     preview_->setGeometry(DialogGeometry(7, 7, 313, 290));
 
-    Add<QGroupBox>(this, kUnnumbered + 1, text(kUnnumbered + 1), {332, 7, 168, 39});
-    pixelButton_ = Add<QRadioButton>(this, 1001, text(1001), {340, 20, 123, 8});
-    percentButton_ = Add<QRadioButton>(this, 1003, text(1003), {340, 32, 123, 8});
-    Add<QGroupBox>(this, kUnnumbered + 2, text(kUnnumbered + 2), {332, 55, 168, 39});
-    losslessButton_ = Add<QRadioButton>(this, 1011, text(1011), {340, 69, 97, 8});
-    recompressButton_ = Add<QRadioButton>(this, 1012, text(1012), {340, 81, ja ? 97 : 72, 8});
-    auto* qualityButton = Add<QPushButton>(this, 1025, text(1025),
+    Add<QGroupBox>(this, kUnitGroup, text(kUnitGroup), {332, 7, 168, 39});
+    pixelButton_ = Add<QRadioButton>(this, kPixelUnit, text(kPixelUnit), {340, 20, 123, 8});
+    percentButton_ = Add<QRadioButton>(this, kPercentUnit, text(kPercentUnit), {340, 32, 123, 8});
+    Add<QGroupBox>(this, kModeGroup, text(kModeGroup), {332, 55, 168, 39});
+    losslessButton_ = Add<QRadioButton>(this, kLossless, text(kLossless), {340, 69, 97, 8});
+    recompressButton_ =
+        Add<QRadioButton>(this, kRecompress, text(kRecompress), {340, 81, ja ? 97 : 72, 8});
+    auto* qualityButton = Add<QPushButton>(this, kQualityButton, text(kQualityButton),
                                            ja ? Place{443, 79, 54, 12} : Place{424, 79, 73, 12});
     for (auto pair :
          {std::pair{pixelButton_, percentButton_}, std::pair{losslessButton_, recompressButton_}}) {
@@ -192,24 +184,24 @@ void CCropRectDlg::BuildControls() {
     });
     connect(qualityButton, &QPushButton::clicked, this, [this] { OnQuality(); });
 
-    const int readoutIds[4] = {1017, 1018, 1021, 1022};
+    const int readoutIds[4] = {kTopLeftReadout, kBottomRightReadout, kWidthReadout, kHeightReadout};
     const int labelX[4] = {334, 334, 343, 343};
     const int readoutX[4] = {ja ? 379 : 393, ja ? 379 : 393, ja ? 374 : 385, ja ? 374 : 385};
     const int readoutWidth[4] = {ja ? 105 : 98, ja ? 105 : 98, 105, 105};
     for (int i = 0; i < 4; ++i) {
         const int y = 107 + 13 * i;
-        AddLabel(this, text(kUnnumbered + readoutIds[i]), labelX[i], y);
+        AddLabel(this, text(control::kUnnumbered + readoutIds[i]), labelX[i], y);
         readouts_[i] =
             Add<QLabel>(this, readoutIds[i], QString(), {readoutX[i], y, readoutWidth[i], 8});
     }
 
-    actualSizeBox_ = Add<QCheckBox>(this, 1015, text(1015), {327, 209, 65, 8});
-    gridBox_ = Add<QCheckBox>(this, 1016, text(1016), {327, 221, 65, 8});
+    actualSizeBox_ = Add<QCheckBox>(this, kActualSize, text(kActualSize), {327, 209, 65, 8});
+    gridBox_ = Add<QCheckBox>(this, kGrid, text(kGrid), {327, 221, 65, 8});
     connect(actualSizeBox_, &QAbstractButton::clicked, this, [this](bool on) { OnActualSize(on); });
     connect(gridBox_, &QAbstractButton::clicked, this, [this](bool on) { OnGrid(on); });
 
     auto* marker = new QWidget(this);
-    marker->setObjectName(ControlName(kStepMarker));
+    marker->setObjectName(ControlName(control::kStepMarker));
     marker->setGeometry(DialogGeometry(327, 235, 26, 9));
     marker->setAutoFillBackground(true);
     QPalette white = marker->palette();
@@ -217,20 +209,20 @@ void CCropRectDlg::BuildControls() {
     marker->setPalette(white);
 
     navigator_ = new CCanvasFrame(this, [this](QImage& canvas) { PaintNavigator(canvas); });
-    navigator_->setObjectName(ControlName(kNavigatorFrame));
+    navigator_->setObjectName(ControlName(control::kNavigatorFrame));
     navigator_->setGeometry(DialogGeometry(401, 169, 99, 88));
 }
 
 void CCropRectDlg::AddStepButtons() {
     CImg sheet;
-    if (sheet.LoadFromResource(QString::fromLatin1(kStepSheet)))
+    if (sheet.LoadFromResource(PictureResource(picture::kStepButtons)))
         buttonImage_ = sheet.Image();
     const int width = buttonImage_.isNull() ? 20 : buttonImage_.width() / 2;
     const int height = buttonImage_.isNull() ? 18 : buttonImage_.height() / 2;
-    const QPoint at = findChild<QWidget*>(ControlName(kStepMarker))->pos();
+    const QPoint at = findChild<QWidget*>(ControlName(control::kStepMarker))->pos();
     for (const bool next : {false, true}) {
         auto* button = new CStepButton(this, buttonImage_, next);
-        button->setObjectName(ControlName(next ? kNextButton : kPreviousButton));
+        button->setObjectName(ControlName(next ? control::kNextImage : control::kPreviousImage));
         button->setGeometry(at.x() + (next ? width : 0), at.y(), width, height);
         button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, [this, next] { OnStep(next); });
@@ -311,8 +303,8 @@ void CCropRectDlg::OnGrid(bool checked) {
 }
 
 void CCropRectDlg::OnQuality() {
-    const int qualityTemplate = IsJapaneseTemplate(templateId_) ? CQualityDlg::kJapaneseTemplate
-                                                                : CQualityDlg::kEnglishTemplate;
+    const int qualityTemplate =
+        IsJapaneseTemplate(templateId_) ? dialog::kQuality.japanese : dialog::kQuality.english;
     CQualityDlg dialog(qualityTemplate, choice_.quality, this);
     for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
         button->setCursor(Qt::PointingHandCursor);
@@ -327,7 +319,7 @@ void CCropRectDlg::OnStep(bool forward) {
 
 void CCropRectDlg::accept() {
     if (rect_.IsInvalid()) {
-        ShowNotice(this, LangString(134, 135));
+        ShowNotice(this, LangString(text::kInvalidRect));
         return;
     }
     choice_.lossless = canvas_.lossless;

@@ -60,12 +60,8 @@ class CCropRectDlg : public QDialog {
     const CCropCanvas& Canvas() const { return canvas_; }
     CCropCanvas& Canvas() { return canvas_; }
 
-    static constexpr int kJapaneseTemplate = 138;
-    static constexpr int kEnglishTemplate = 1503;
     static constexpr int kWidthUnits = 507;
     static constexpr int kHeightUnits = 303;
-    // Texts of controls the templates leave unnumbered: 60000 + n.
-    static constexpr int kUnnumbered = 60000;
 
   Q_SIGNALS:
     // The step buttons: 213 previous (false), 214 next (true). Connect
@@ -125,6 +121,3 @@ class CCropRectDlg : public QDialog {
     PixelRect cursorClip_;  // preview frame coordinates
     PixelRect startViewport_;
 };
-
-// Object names of the dialog's controls: their numbers.
-QString ControlName(int controlId);

@@ -1,4 +1,5 @@
 #include "croprects/QualityDlg.h"
+#include "platform/ResourceIds.h"
 
 #include "platform/DialogUnits.h"
 #include "platform/Language.h"
@@ -28,25 +29,26 @@ QPushButton* AddButton(QWidget* parent, const QString& text, const QRect& at) {
 
 CQualityDlg::CQualityDlg(int templateId, int& setting, QWidget* parent)
     : QDialog(parent), setting_(setting), quality_(setting) {
-    setWindowTitle(DialogText(templateId, 0));
+    setWindowTitle(DialogText(templateId, control::kTitle));
     setFont(DialogFont());
     setFixedSize(DialogGeometry(0, 0, kWidthUnits, kHeightUnits).size());
 
-    QPushButton* ok = AddButton(this, DialogText(templateId, 1), DialogGeometry(52, 40, 50, 14));
+    QPushButton* ok =
+        AddButton(this, DialogText(templateId, control::kOk), DialogGeometry(52, 40, 50, 14));
     QPushButton* cancel =
-        AddButton(this, DialogText(templateId, 2), DialogGeometry(127, 40, 50, 14));
+        AddButton(this, DialogText(templateId, control::kCancel), DialogGeometry(127, 40, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     readout_ =
         AddLabel(this, QString::number(quality_), Qt::AlignHCenter, DialogGeometry(91, 8, 46, 8));
-    readout_->setObjectName(QString::fromLatin1(kQualityReadoutName));
+    readout_->setObjectName(ControlName(control::kQualityReadout));
     AddLabel(this, QString::number(kMinQuality), Qt::AlignRight, DialogGeometry(10, 22, 10, 8));
     AddLabel(this, QString::number(kMaxQuality), Qt::AlignLeft, DialogGeometry(204, 22, 14, 8));
 
     trackbar_ = new QSlider(Qt::Horizontal, this);
-    trackbar_->setObjectName(QString::fromLatin1(kQualityTrackbarName));
+    trackbar_->setObjectName(ControlName(control::kQualityTrackbar));
     trackbar_->setTickPosition(QSlider::NoTicks);
     trackbar_->setGeometry(DialogGeometry(26, 18, 177, 16));
     trackbar_->setRange(kMinQuality, kMaxQuality);
@@ -58,7 +60,7 @@ CQualityDlg::CQualityDlg(int templateId, int& setting, QWidget* parent)
 }
 
 int CQualityDlg::LanguageTemplate() {
-    return IsJapaneseLanguage() ? kJapaneseTemplate : kEnglishTemplate;
+    return ByLanguage(dialog::kQuality);
 }
 
 void CQualityDlg::TakeThumb(int value) {

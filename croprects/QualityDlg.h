@@ -23,10 +23,6 @@ class CQualityDlg : public QDialog {
 
     void accept() override;
 
-    static constexpr int kJapaneseTemplate = 141;
-    static constexpr int kEnglishTemplate = 1502;
-    static constexpr int kTrackbarControl = 1026;
-    static constexpr int kReadoutControl = 1028;
     static constexpr int kMinQuality = 1;
     static constexpr int kMaxQuality = 100;
     // The template's size in dialog units.
@@ -42,7 +38,3 @@ class CQualityDlg : public QDialog {
     QSlider* trackbar_ = nullptr;
     QLabel* readout_ = nullptr;
 };
-
-// Object names of the slider and the read-out, for whoever drives the dialog.
-inline constexpr char kQualityTrackbarName[] = "1026";
-inline constexpr char kQualityReadoutName[] = "1028";

@@ -67,24 +67,31 @@ QByteArray SerializeRectRecords(const std::vector<CCropRect>& rects) {
     return data;
 }
 
-bool ReadRectFile(const QString& path, std::vector<CCropRect>& rects, QString* error) {
-    rects.clear();
+RectFileContents ReadRectFile(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error != nullptr)
-            *error = file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return {Status::Failure(file.errorString()), {}};
     const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error != nullptr)
-            *error = file.errorString();
-        return false;
-    }
-    rects = ParseRectRecords(data);
-    return true;
+    if (file.error() != QFileDevice::NoError)
+        return {Status::Failure(file.errorString()), {}};
+    return {Status(), ParseRectRecords(data)};
+}
+
+Status WriteRectFile(const QString& path, const std::vector<CCropRect>& rects) {
+    return WriteFileAtomically(path, SerializeRectRecords(rects));
+}
+
+bool ReadRectFile(const QString& path, std::vector<CCropRect>& rects, QString* error) {
+    RectFileContents contents = ReadRectFile(path);
+    rects = std::move(contents.rects);
+    if (error != nullptr)
+        *error = contents.status.errorString();
+    return contents.status.ok();
 }
 
 bool WriteRectFile(const QString& path, const std::vector<CCropRect>& rects, QString* error) {
-    return WriteFileAtomically(path, SerializeRectRecords(rects), error);
+    const Status status = WriteRectFile(path, rects);
+    if (error != nullptr)
+        *error = status.errorString();
+    return status.ok();
 }

@@ -5,6 +5,7 @@
 //   doubles, 40: colour (COLORREF); every other byte is reserved (written 0).
 
 #include "croprects/CropRect.h"
+#include "platform/Status.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,8 +18,18 @@ constexpr int kRectRecordSize = 264;
 std::vector<CCropRect> ParseRectRecords(const QByteArray& data);
 QByteArray SerializeRectRecords(const std::vector<CCropRect>& rects);
 
-// False when the file cannot be opened (rects then stays empty).
+// A read RECT.DAT: its rectangles, or why the file could not be read.
+struct RectFileContents {
+    Status status;
+    std::vector<CCropRect> rects;  // empty on failure
+};
+
+RectFileContents ReadRectFile(const QString& path);
+// Writes a complete new file in place of the old one, or leaves the old one
+// and says why.
+Status WriteRectFile(const QString& path, const std::vector<CCropRect>& rects);
+
+// The same with a flag and an output parameter, for the callers not yet
+// moved to the forms above (the main view, a fuzz target).
 bool ReadRectFile(const QString& path, std::vector<CCropRect>& rects, QString* error = nullptr);
-// Writes a complete new file in place of the old one, or leaves the old one.
-bool WriteRectFile(const QString& path, const std::vector<CCropRect>& rects,
-                   QString* error = nullptr);
+bool WriteRectFile(const QString& path, const std::vector<CCropRect>& rects, QString* error);

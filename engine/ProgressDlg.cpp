@@ -1,4 +1,5 @@
 #include "engine/ProgressDlg.h"
+#include "platform/ResourceIds.h"
 
 #include "platform/DialogUnits.h"
 #include "platform/WindowUtils.h"
@@ -68,7 +69,7 @@ CProgressDlg::CProgressDlg(QWidget* parent, int total)
     setFixedSize(client.size());
 
     bar_ = new QProgressBar(this);
-    bar_->setObjectName(QString::fromLatin1(kProgressBarName));
+    bar_->setObjectName(ControlName(control::kProgressBar));
     bar_->setGeometry(DialogGeometry(5, 3, 156, 12));
     bar_->setTextVisible(false);
     // An empty range would make the bar a busy indicator; an empty bar is

@@ -53,8 +53,6 @@ class CProgressDlg : public QDialog {
     // Progress windows open in this process.
     static int OpenCount() { return openCount_; }
 
-    static constexpr int kTemplate = 11100;
-    static constexpr int kBarControl = 11101;
     static constexpr int kWidthUnits = 166;
     static constexpr int kHeightUnits = 18;
     static constexpr int kRaisePeriodMs = 1000;
@@ -76,6 +74,3 @@ class CProgressDlg : public QDialog {
 
     inline static int openCount_ = 0;
 };
-
-// Object name of the bar, for whoever watches the window.
-inline constexpr char kProgressBarName[] = "11101";

@@ -130,17 +130,24 @@ class FolderSearch {
 
 }  // namespace
 
-bool CollectFiles(const QString& path, QStringList& files, QString* unsearchable,
-                  const std::function<void()>& letPaintsThrough) {
+CollectedFiles CollectFiles(const QString& path, const std::function<void()>& letPaintsThrough) {
+    CollectedFiles found;
     switch (GetPathKind(path)) {
         case kPathNothing:
-            return false;
+            found.status = Status::Failure(QStringLiteral("no such file or folder"));
+            break;
         case kPathFile:
-            files.append(path);
-            return true;
+            found.files.append(path);
+            break;
         default:
-            return FolderSearch(files, unsearchable, letPaintsThrough).Search(path);
+            if (!FolderSearch(found.files, &found.unsearchable, letPaintsThrough).Search(path)) {
+                found.status =
+                    Status::Failure(QStringLiteral("cannot search %1")
+                                        .arg(QDir::toNativeSeparators(found.unsearchable)));
+            }
+            break;
     }
+    return found;
 }
 
 bool HasJpegExtension(const QString& path) {

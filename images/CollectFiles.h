@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Status.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,12 +14,17 @@
 // skipped with its content, and a link back into a folder being searched is
 // not followed.
 //
-// Returns false when `path` names nothing or a folder on the way cannot be
-// searched; the search then ends at once (files found before stay) and
-// `unsearchable`, when given, names that folder. `letPaintsThrough` runs
-// after each file found and each folder searched.
-bool CollectFiles(const QString& path, QStringList& files, QString* unsearchable = nullptr,
-                  const std::function<void()>& letPaintsThrough = {});
+// Fails when `path` names nothing or a folder on the way cannot be searched;
+// the search then ends at once, and the files found before stay.
+// `letPaintsThrough` runs after each file found and each folder searched.
+struct CollectedFiles {
+    Status status;
+    QStringList files;
+    QString unsearchable;  // the folder that could not be searched, else empty
+};
+
+CollectedFiles CollectFiles(const QString& path,
+                            const std::function<void()>& letPaintsThrough = {});
 
 // The order of names in a folder: ignoring letter case first, then with it
 // (a.jpg, B.jpg, b.JPG, b.jpg, c.jpg).

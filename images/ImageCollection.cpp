@@ -230,8 +230,8 @@ bool ImageCollection::LoadImageList(const QString& file, int jobs,
     return true;
 }
 
-bool ImageCollection::SaveImageList(const QString& file, QString* error) const {
-    return WriteImageListFile(file, Paths(), error);
+Status ImageCollection::SaveImageList(const QString& file) const {
+    return WriteImageListFile(file, Paths());
 }
 
 void ImageCollection::RemoveImage(int index) {

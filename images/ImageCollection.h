@@ -1,6 +1,7 @@
 #pragma once
 
 #include "images/ImgThumb.h"
+#include "platform/Status.h"
 
 #include <QAbstractListModel>
 #include <QSet>
@@ -64,8 +65,8 @@ class ImageCollection : public QAbstractListModel {
     bool LoadImageList(const QString& file, int jobs,
                        const std::function<void(qint64, qint64)>& onProgress = {},
                        const std::function<void()>& whileWaiting = {});
-    // Replaces IMG.DAT as a whole; false (with the reason) leaves the old file.
-    bool SaveImageList(const QString& file, QString* error = nullptr) const;
+    // Replaces IMG.DAT as a whole; a failure (with its reason) leaves the old file.
+    Status SaveImageList(const QString& file) const;
 
     // Removes image i; the current index keeps its number and falls back to
     // the last image only when it no longer exists.

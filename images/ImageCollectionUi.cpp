@@ -2,6 +2,7 @@
 
 #include "images/CollectFiles.h"
 #include "images/ImgList.h"
+#include "platform/Logging.h"
 #include "platform/MessageBoxes.h"
 #include "platform/StringTable.h"
 #include "platform/WindowUtils.h"
@@ -60,8 +61,14 @@ DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringLi
                        const ProgressFactory& progress, CImgList* list) {
     DropSummary summary;
     QStringList files;
-    for (const QString& path : dropped)
-        CollectFiles(path, files, nullptr, PumpPaintMessages);
+    for (const QString& path : dropped) {
+        CollectedFiles found = CollectFiles(path, PumpPaintMessages);
+        // What was found is still added; the user sees what arrived.
+        if (!found.status.ok())
+            qCWarning(lcImages) << "dropped" << path
+                                << "only partly added:" << found.status.errorString();
+        files += std::move(found.files);
+    }
     summary.collected = static_cast<int>(std::min<qsizetype>(files.size(), INT_MAX));
     if (files.isEmpty())
         return summary;
@@ -79,9 +86,7 @@ DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringLi
             PumpPaintMessages);
     }
     if (summary.added.tooLong > 0) {
-        ShowNotice(
-            parent,
-            LangString(kPathsTooLongJapanese, kPathsTooLongEnglish).arg(summary.added.tooLong));
+        ShowNotice(parent, LangString(text::kPathsTooLong).arg(summary.added.tooLong));
     }
     return summary;
 }
@@ -138,9 +143,10 @@ bool LoadImageListWithProgress(QWidget* parent, ImageCollection& images, const Q
 }
 
 bool SaveImageListOrWarn(QWidget* parent, const ImageCollection& images, const QString& file) {
-    if (images.SaveImageList(file))
+    const Status saved = images.SaveImageList(file);
+    if (saved.ok())
         return true;
-    ShowNotice(parent, LangString(kImageListNotSavedJapanese, kImageListNotSavedEnglish)
-                           .arg(QDir::toNativeSeparators(file)));
+    qCWarning(lcImages) << "image list" << file << "not saved:" << saved.errorString();
+    ShowNotice(parent, LangString(text::kImageListNotSaved).arg(QDir::toNativeSeparators(file)));
     return false;
 }

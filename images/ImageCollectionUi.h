@@ -39,10 +39,3 @@ bool LoadImageListWithProgress(QWidget* parent, ImageCollection& images, const Q
 // Writes IMG.DAT; when that fails the previous file stays and a notice
 // names the file.
 bool SaveImageListOrWarn(QWidget* parent, const ImageCollection& images, const QString& file);
-
-// String numbers of the two notices (Japanese, English). The first takes the
-// number of files left out, the second the data file's path.
-inline constexpr int kPathsTooLongJapanese = 11841;
-inline constexpr int kPathsTooLongEnglish = 11842;
-inline constexpr int kImageListNotSavedJapanese = 11843;
-inline constexpr int kImageListNotSavedEnglish = 11844;

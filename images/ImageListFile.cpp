@@ -38,18 +38,22 @@ QByteArray SerializeImageRecords(const QStringList& paths) {
     return data;
 }
 
-bool ReadImageListFile(const QString& file, QStringList& paths, qint64* fileSize) {
-    paths.clear();
+ImageListContents ReadImageListFile(const QString& file) {
     QFile input(file);
     if (!input.open(QIODevice::ReadOnly))
-        return false;
+        return {Status::Failure(input.errorString()), {}, 0};
     const QByteArray data = input.readAll();
-    if (fileSize != nullptr)
-        *fileSize = data.size();
-    paths = ParseImageRecords(data);
-    return true;
+    return {Status(), ParseImageRecords(data), data.size()};
 }
 
-bool WriteImageListFile(const QString& file, const QStringList& paths, QString* error) {
-    return WriteFileAtomically(file, SerializeImageRecords(paths), error);
+Status WriteImageListFile(const QString& file, const QStringList& paths) {
+    return WriteFileAtomically(file, SerializeImageRecords(paths));
+}
+
+bool ReadImageListFile(const QString& file, QStringList& paths, qint64* fileSize) {
+    ImageListContents contents = ReadImageListFile(file);
+    paths = std::move(contents.paths);
+    if (fileSize != nullptr)
+        *fileSize = contents.fileSize;
+    return contents.status.ok();
 }

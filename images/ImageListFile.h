@@ -4,6 +4,8 @@
 // Bytes 0..255 hold the path in the local 8-bit encoding followed by a zero
 // byte (at most 255 bytes of text); the rest is reserved (written as zeros).
 
+#include "platform/Status.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -20,6 +22,17 @@ QStringList ParseImageRecords(const QByteArray& data);
 // Paths that do not fit a record are left out, never written cut short.
 QByteArray SerializeImageRecords(const QStringList& paths);
 
+// A read IMG.DAT: its paths and its size in bytes, or why it could not be read.
+struct ImageListContents {
+    Status status;
+    QStringList paths;  // empty on failure
+    qint64 fileSize = 0;
+};
+
+ImageListContents ReadImageListFile(const QString& file);
+// Replaces the file as a whole, or leaves the old one and says why.
+Status WriteImageListFile(const QString& file, const QStringList& paths);
+
+// The same with a flag and output parameters, for the callers not yet moved
+// to the form above (the collection's loader, a fuzz target).
 bool ReadImageListFile(const QString& file, QStringList& paths, qint64* fileSize = nullptr);
-// Replaces the file as a whole, or leaves the old one when writing fails.
-bool WriteImageListFile(const QString& file, const QStringList& paths, QString* error = nullptr);

@@ -1,10 +1,11 @@
 #include "images/LogoWnd.h"
+#include "platform/ResourceIds.h"
 
 #include <QPainter>
 
 std::unique_ptr<CImg> LoadLogoPicture() {
     auto picture = std::make_unique<CImg>();
-    if (picture->LoadFromResource(QString::fromLatin1(kLogoResource)) == 0)
+    if (picture->LoadFromResource(PictureResource(picture::kLogo)) == 0)
         return nullptr;
     return picture;
 }

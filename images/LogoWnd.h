@@ -7,7 +7,6 @@
 #include <memory>
 
 // The start-up logo, bitmap 130, at its own size.
-inline constexpr char kLogoResource[] = ":/pelmora/bitmaps/130.png";
 inline constexpr int kLogoWidth = 380;
 inline constexpr int kLogoHeight = 50;
 

@@ -1,4 +1,5 @@
 #include "launcher/LicenseDlg.h"
+#include "platform/ResourceIds.h"
 
 #include "platform/DialogUnits.h"
 #include "platform/StringTable.h"
@@ -26,7 +27,7 @@ QPushButton* AddButton(QHBoxLayout* row, const QString& text, QWidget* parent) {
 
 QPlainTextEdit* AddTextControl(QVBoxLayout* layout, QWidget* parent) {
     auto* text = new QPlainTextEdit(parent);
-    text->setObjectName(QString::fromLatin1(kAgreementTextName));
+    text->setObjectName(ControlName(control::kAgreementText));
     text->setReadOnly(true);
     // Lines keep their breaks; long ones scroll sideways.
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -40,7 +41,7 @@ QPlainTextEdit* AddTextControl(QVBoxLayout* layout, QWidget* parent) {
 
 CLicenseDlg::CLicenseDlg(int templateId, QString textPath, QWidget* parent)
     : QDialog(parent), textPath_(std::move(textPath)) {
-    setWindowTitle(DialogText(templateId, 0));
+    setWindowTitle(DialogText(templateId, control::kTitle));
     auto* layout = new QVBoxLayout(this);
     const int margin = DialogUnitsToPixelsX(7);
     layout->setContentsMargins(margin, margin, margin, margin);
@@ -49,8 +50,8 @@ CLicenseDlg::CLicenseDlg(int templateId, QString textPath, QWidget* parent)
     auto* buttons = new QHBoxLayout();
     buttons->setSpacing(DialogUnitsToPixelsX(7));
     buttons->addStretch();
-    QPushButton* agree = AddButton(buttons, DialogText(templateId, 1), this);
-    QPushButton* disagree = AddButton(buttons, DialogText(templateId, 2), this);
+    QPushButton* agree = AddButton(buttons, DialogText(templateId, control::kOk), this);
+    QPushButton* disagree = AddButton(buttons, DialogText(templateId, control::kCancel), this);
     buttons->addStretch();
     layout->addLayout(buttons);
     agree->setDefault(true);

@@ -16,9 +16,6 @@ class CLicenseDlg : public QDialog {
     // Puts the agreement text into the dialog; false when it cannot be read.
     bool LoadText();
 
-    static constexpr int kJapaneseTemplate = 11600;
-    static constexpr int kEnglishTemplate = 11601;
-    static constexpr int kTextControl = 11108;
     // The template's size in dialog units.
     static constexpr int kWidthUnits = 465;
     static constexpr int kHeightUnits = 228;
@@ -32,6 +29,3 @@ class CLicenseDlg : public QDialog {
 // else the local 8-bit encoding; line ends become "\n". False for a missing,
 // unreadable or implausibly large file.
 bool ReadAgreementText(const QString& path, QString& text);
-
-// Object name of the text control, for whoever drives the dialog.
-inline constexpr char kAgreementTextName[] = "11108";

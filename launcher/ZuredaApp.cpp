@@ -48,15 +48,14 @@ bool CZuredaApp::Agreed() const {
     const bool japanese = IsJapaneseLanguage();
     const QString path =
         folder_ + QString::fromLatin1(japanese ? kJapaneseAgreement : kEnglishAgreement);
-    CLicenseDlg dialog(japanese ? CLicenseDlg::kJapaneseTemplate : CLicenseDlg::kEnglishTemplate,
-                       path);
+    CLicenseDlg dialog(japanese ? dialog::kLicense.japanese : dialog::kLicense.english, path);
     if (!dialog.LoadText()) {
-        ShowNotice(nullptr, LangString(kUnreadableJapanese, kUnreadableEnglish).arg(path));
+        ShowNotice(nullptr, LangString(text::kAgreementUnreadable).arg(path));
         return false;
     }
     if (dialog.exec() == QDialog::Accepted)
         return true;
-    ShowNotice(nullptr, LangString(kRefusedJapanese, kRefusedEnglish));
+    ShowNotice(nullptr, LangString(text::kAgreementRefused));
     return false;
 }
 

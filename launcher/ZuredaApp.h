@@ -19,11 +19,6 @@ class CZuredaApp {
     static constexpr char kMainProgram[] = "pelmora.bin";
     static constexpr char kJapaneseAgreement[] = "licensef.txt";
     static constexpr char kEnglishAgreement[] = "licensef_e.txt";
-    // Refusal, and an agreement text that cannot be read (Japanese, English).
-    static constexpr int kRefusedJapanese = 11621;
-    static constexpr int kRefusedEnglish = 11622;
-    static constexpr int kUnreadableJapanese = 11623;
-    static constexpr int kUnreadableEnglish = 11624;
 
   private:
     bool Agreed() const;

@@ -109,7 +109,7 @@ void AtomicOutputFile::Discard() {
     Session().Discard(temporary_);
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error) {
+Status WriteFileAtomically(const QString& path, const QByteArray& data) {
     OutputSession session(QFileInfo(path).absolutePath());
     session.RemoveLeftovers();
     OutputPolicy policy(ExistingOutput::kReplace);
@@ -117,21 +117,13 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* e
     policy.durable = true;
     AtomicOutputFile output(path, policy);
     const auto size = static_cast<std::size_t>(data.size());
-    if (!output.Open()) {
-        if (error != nullptr)
-            *error = output.ErrorText();
-        return false;
-    }
+    if (!output.Open())
+        return Status::Failure(output.ErrorText());
     if (std::fwrite(data.constData(), 1, size, output.Stream()) != size) {
-        if (error != nullptr)
-            *error =
-                QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
+        return Status::Failure(
+            QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
-    if (!output.Commit()) {
-        if (error != nullptr)
-            *error = output.ErrorText();
-        return false;
-    }
-    return true;
+    if (!output.Commit())
+        return Status::Failure(output.ErrorText());
+    return {};
 }

@@ -2,6 +2,7 @@
 
 #include "platform/OutputPolicy.h"
 #include "platform/OutputSession.h"
+#include "platform/Status.h"
 
 #include <QByteArray>
 #include <QString>
@@ -49,5 +50,6 @@ class AtomicOutputFile {
 };
 
 // Writes `data` as the whole new content of `path`, replacing the old file
-// only once the new one is on the disk.
-bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+// only once the new one is on the disk; a failure leaves the old file and
+// says why.
+Status WriteFileAtomically(const QString& path, const QByteArray& data);

@@ -109,7 +109,7 @@ class CFolderChooser : public QDialog {
         auto* row = new QHBoxLayout;
         field_ = new QLineEdit(this);
         field_->setObjectName(QString::fromLatin1(kBrowseFieldName));
-        auto* caption = new QLabel(LangString(kFolderFieldJapanese, kFolderFieldEnglish), this);
+        auto* caption = new QLabel(LangString(text::kFolderField), this);
         caption->setBuddy(field_);
         row->addWidget(caption);
         row->addWidget(field_, 1);
@@ -176,8 +176,6 @@ class CFolderChooser : public QDialog {
     }
 
     // Texts of the field's caption (Japanese, English).
-    static constexpr int kFolderFieldJapanese = 11851;
-    static constexpr int kFolderFieldEnglish = 11852;
 
     QFileSystemModel* model_ = nullptr;
     QTreeView* tree_ = nullptr;

@@ -49,11 +49,19 @@ int CSettingsStore::GetProfileInt(const QString& section, const QString& entry,
     return value;
 }
 
-bool CSettingsStore::WriteProfileInt(const QString& section, const QString& entry, int value) {
+Status CSettingsStore::WriteProfileInt(const QString& section, const QString& entry, int value) {
     UserSettings user(company_, application_);
     user.settings.setValue(Key(section, entry), value);
     user.settings.sync();
-    return user.settings.status() == QSettings::NoError;
+    switch (user.settings.status()) {
+        case QSettings::NoError:
+            return {};
+        case QSettings::AccessError:
+            return Status::Failure(QStringLiteral("cannot write %1").arg(user.settings.fileName()));
+        case QSettings::FormatError:
+            break;
+    }
+    return Status::Failure(QStringLiteral("%1 is malformed").arg(user.settings.fileName()));
 }
 
 QString CSettingsStore::Location() const {

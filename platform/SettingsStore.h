@@ -5,6 +5,8 @@
 // on Windows the registry. Reading never fails: a missing, unreadable or
 // malformed value gives the default.
 
+#include "platform/Status.h"
+
 #include <QString>
 
 class CSettingsStore {
@@ -12,8 +14,8 @@ class CSettingsStore {
     CSettingsStore(QString company, QString application);
 
     int GetProfileInt(const QString& section, const QString& entry, int defaultValue) const;
-    // False when the store could not be written (the value is then lost).
-    bool WriteProfileInt(const QString& section, const QString& entry, int value);
+    // A failure when the store could not be written (the value is then lost).
+    Status WriteProfileInt(const QString& section, const QString& entry, int value);
 
     // Where the values live: the file on Linux, the registry key on Windows.
     QString Location() const;

@@ -83,8 +83,12 @@ QString ResourceString(int id) {
     return Table().value(QString::number(id));
 }
 
+QString LangString(LangIds message) {
+    return ResourceString(ByLanguage(message));
+}
+
 QString LangString(int japaneseId, int englishId) {
-    return ResourceString(IsJapaneseLanguage() ? japaneseId : englishId);
+    return LangString(LangIds{japaneseId, englishId});
 }
 
 QString DialogText(int templateId, int controlId) {

@@ -2,6 +2,8 @@
 
 // Numbered texts of both programs, compiled in from resources/strings.txt.
 
+#include "platform/ResourceIds.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -16,6 +18,9 @@ QHash<QString, QString> ParseStringTable(const QByteArray& utf8, QStringList* pr
 QString ResourceString(int id);
 
 // The Japanese or the English string of a message, by the language rule.
+QString LangString(LangIds message);
+// The same by bare numbers; only the view still calls it, until its split
+// lands and it names its messages too.
 QString LangString(int japaneseId, int englishId);
 
 // A text of a dialog built from `templateId`; control 0 is its title.

@@ -1,4 +1,5 @@
 #include "platform/WindowUtils.h"
+#include "platform/ResourceIds.h"
 
 #include "platform/HitTest.h"
 
@@ -27,7 +28,7 @@ std::optional<QCursor> CursorForHit(int hitCode) {
         case kHitBottom:
             return QCursor(Qt::SizeVerCursor);
         case kHitInside: {
-            const QPixmap picture(QString::fromLatin1(kMoveCursorResource));
+            const QPixmap picture(CursorResource(cursor::kMove));
             if (picture.isNull())
                 return std::nullopt;
             return QCursor(picture, kMoveCursorHotSpot.x(), kMoveCursorHotSpot.y());

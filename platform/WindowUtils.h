@@ -18,7 +18,6 @@ void PumpPaintMessages();
 std::optional<QCursor> CursorForHit(int hitCode);
 
 // The move cursor's picture and the pixel that points.
-inline constexpr char kMoveCursorResource[] = ":/pelmora/cursors/11105.png";
 inline constexpr QPoint kMoveCursorHotSpot{16, 16};
 
 // Brings the first visible top-level window titled exactly `title` to the

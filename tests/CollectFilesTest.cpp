@@ -39,8 +39,9 @@ TEST_F(CollectFilesTest, SkipsExactlyPageFoldersAndKeepsEverythingElse) {
     Make("a/c/_PAGE_");  // a file named _PAGE_ is collected
     Make("a/b/.dotfile");
     Make("a/notes.txt");
-    QStringList files;
-    ASSERT_TRUE(CollectFiles(dir_.path() + "/a", files));
+    const CollectedFiles collected = CollectFiles(dir_.path() + "/a");
+    ASSERT_TRUE(collected.status.ok()) << collected.status.errorString().toStdString();
+    const QStringList& files = collected.files;
     QStringList found = Relative(files);
     found.sort();
     EXPECT_EQ(found, (QStringList{"a/_PAGE_x/kept2.jpg", "a/_page_/kept.jpg", "a/b/.dotfile",
@@ -53,8 +54,9 @@ TEST_F(CollectFilesTest, SubFolderFilesStayTogetherWhereTheFolderWasMet) {
     Make("top/sub/2.jpg");
     Make("top/sub/inner/3.jpg");
     Make("top/y.jpg");
-    QStringList files;
-    ASSERT_TRUE(CollectFiles(dir_.path() + "/top", files));
+    const CollectedFiles collected = CollectFiles(dir_.path() + "/top");
+    ASSERT_TRUE(collected.status.ok()) << collected.status.errorString().toStdString();
+    const QStringList& files = collected.files;
     const QStringList found = Relative(files);
     ASSERT_EQ(found.size(), 5);
     const qsizetype first = found.indexOf(QRegularExpression("top/sub/.*"));
@@ -75,8 +77,9 @@ TEST_F(CollectFilesTest, EntriesComeInNameOrderIgnoringCaseFirst) {
                               "d/e/1.jpg", "D.jpg",    "_x.jpg",  "p0999.jpg", "Z.jpg"};
     for (const QString& name : made)
         Make("sorted/" + name);
-    QStringList files;
-    ASSERT_TRUE(CollectFiles(dir_.path() + "/sorted", files));
+    const CollectedFiles collected = CollectFiles(dir_.path() + "/sorted");
+    ASSERT_TRUE(collected.status.ok()) << collected.status.errorString().toStdString();
+    const QStringList& files = collected.files;
     const QStringList expected = {"B.jpg",     "b.JPG",  "b.jpg",     "c/A.jpg",  "c/a.jpg",
                                   "c/z.jpg",   "C2.jpg", "d/e/1.jpg", "D.jpg",    "p093.jpg",
                                   "p0999.jpg", "p1.jpg", "p10.jpg",   "p183.jpg", "p2.jpg",
@@ -94,13 +97,41 @@ TEST_F(CollectFilesTest, EntriesComeInNameOrderIgnoringCaseFirst) {
 
 TEST_F(CollectFilesTest, FileAndMissingPaths) {
     Make("file.jpg");
-    QStringList files;
-    EXPECT_TRUE(CollectFiles(dir_.path() + "/file.jpg", files));
-    EXPECT_EQ(files, QStringList{dir_.path() + "/file.jpg"});
-    QString unsearchable = QStringLiteral("unchanged");
-    EXPECT_FALSE(CollectFiles(dir_.path() + "/missing", files, &unsearchable));
-    EXPECT_EQ(files.size(), 1);
-    EXPECT_EQ(unsearchable, QStringLiteral("unchanged"));
+    const CollectedFiles file = CollectFiles(dir_.path() + "/file.jpg");
+    EXPECT_TRUE(file.status.ok());
+    EXPECT_EQ(file.files, QStringList{dir_.path() + "/file.jpg"});
+    const CollectedFiles missing = CollectFiles(dir_.path() + "/missing");
+    EXPECT_FALSE(missing.status.ok());
+    EXPECT_EQ(missing.status.errorString(), QStringLiteral("no such file or folder"));
+    EXPECT_TRUE(missing.files.isEmpty());
+    EXPECT_TRUE(missing.unsearchable.isEmpty());
+}
+
+// Run as nobody, since root searches any folder: the search ends at the
+// folder it cannot read, keeps what it found before and names that folder.
+TEST_F(CollectFilesTest, AFolderThatCannotBeSearchedEndsTheSearchAndIsNamed) {
+    Make("open/a.jpg");
+    Make("open/b/hidden.jpg");
+    Make("open/c.jpg");
+    const QString open = dir_.path() + "/open";
+    const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadOther | QFileDevice::ExeOther;
+    QFile::setPermissions(dir_.path(), everyone);
+    QFile::setPermissions(open, everyone);
+    QFile::setPermissions(open + "/b",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const int outcome = testing_support::RunInChildAsNobody([&] {
+        const CollectedFiles found = CollectFiles(open);
+        if (found.status.ok())
+            return 1;
+        if (found.unsearchable != open + "/b")
+            return 2;
+        if (!found.status.errorString().contains(found.unsearchable))
+            return 3;
+        return found.files == QStringList{open + "/a.jpg"} ? 0 : 4;
+    });
+    EXPECT_EQ(outcome, 0) << "-1: could not become nobody; 1: searched; 2: another folder "
+                             "named; 3: reason without it; 4: other files";
 }
 
 TEST_F(CollectFilesTest, LinksBackIntoTheSearchDoNotLoop) {
@@ -108,8 +139,9 @@ TEST_F(CollectFilesTest, LinksBackIntoTheSearchDoNotLoop) {
     Make("loop/sub/b.jpg");
     ASSERT_TRUE(QFile::link(dir_.path() + "/loop", dir_.path() + "/loop/sub/back"));
     ASSERT_TRUE(QFile::link(dir_.path() + "/loop/sub", dir_.path() + "/loop/sub/self"));
-    QStringList files;
-    ASSERT_TRUE(CollectFiles(dir_.path() + "/loop", files));
+    const CollectedFiles collected = CollectFiles(dir_.path() + "/loop");
+    ASSERT_TRUE(collected.status.ok()) << collected.status.errorString().toStdString();
+    const QStringList& files = collected.files;
     QStringList found = Relative(files);
     found.sort();
     EXPECT_EQ(found, (QStringList{"loop/a.jpg", "loop/sub/b.jpg"}));
@@ -119,8 +151,9 @@ TEST_F(CollectFilesTest, ALinkToAFolderOutsideIsSearched) {
     Make("elsewhere/c.jpg");
     Make("start/a.jpg");
     ASSERT_TRUE(QFile::link(dir_.path() + "/elsewhere", dir_.path() + "/start/linked"));
-    QStringList files;
-    ASSERT_TRUE(CollectFiles(dir_.path() + "/start", files));
+    const CollectedFiles collected = CollectFiles(dir_.path() + "/start");
+    ASSERT_TRUE(collected.status.ok()) << collected.status.errorString().toStdString();
+    const QStringList& files = collected.files;
     EXPECT_EQ(files.size(), 2);
 }
 

@@ -2,6 +2,7 @@
 // OK and Cancel, the quality, image steps and a handle drag.
 
 #include "croprects/CropRectDlg.h"
+#include "platform/ResourceIds.h"
 
 #include "images/ImgThumb.h"
 #include "platform/DialogUnits.h"
@@ -71,33 +72,37 @@ class CropRectDlgTest : public ::testing::Test {
 
 TEST_F(CropRectDlgTest, BothTemplatesLayOutEveryControl) {
     const CImgThumb* image = Image(64, 48);
-    for (const int id : {CCropRectDlg::kEnglishTemplate, CCropRectDlg::kJapaneseTemplate}) {
-        const bool ja = id == CCropRectDlg::kJapaneseTemplate;
+    for (const int id : {dialog::kCropSettings.english, dialog::kCropSettings.japanese}) {
+        const bool ja = id == dialog::kCropSettings.japanese;
         const CCropRectDlg dialog(id, Showing(image), Choice());
         EXPECT_EQ(dialog.size(), QSize(761, 492));  // 507 x 303 dialog units
         EXPECT_EQ(dialog.windowTitle(),
                   ja ? QStringLiteral("切り抜く長方形の設定") : QStringLiteral("Crop Settings"));
-        EXPECT_EQ(Control(dialog, 1002)->geometry(), DialogGeometry(7, 7, 313, 290));
-        EXPECT_EQ(Control(dialog, 1020)->geometry(), DialogGeometry(401, 169, 99, 88));
-        EXPECT_EQ(Control(dialog, 1025)->geometry(),
+        EXPECT_EQ(Control(dialog, control::kPreviewFrame)->geometry(),
+                  DialogGeometry(7, 7, 313, 290));
+        EXPECT_EQ(Control(dialog, control::kNavigatorFrame)->geometry(),
+                  DialogGeometry(401, 169, 99, 88));
+        EXPECT_EQ(Control(dialog, control::kQualityButton)->geometry(),
                   ja ? DialogGeometry(443, 79, 54, 12) : DialogGeometry(424, 79, 73, 12));
         // A radio text wider than its box grows, but never into the next control.
-        const QRect recompress = Control(dialog, 1012)->geometry();
+        const QRect recompress = Control(dialog, control::kRecompress)->geometry();
         EXPECT_EQ(recompress.topLeft(), DialogGeometry(340, 81, 0, 0).topLeft());
         EXPECT_GE(recompress.width(), DialogGeometry(340, 81, ja ? 97 : 72, 8).width());
-        EXPECT_LE(recompress.right(), Control(dialog, 1025)->x());
-        const QWidget* lossless = Control(dialog, 1011);
+        EXPECT_LE(recompress.right(), Control(dialog, control::kQualityButton)->x());
+        const QWidget* lossless = Control(dialog, control::kLossless);
         EXPECT_GE(lossless->width(), lossless->sizeHint().width());
-        EXPECT_EQ(Control(dialog, 1017)->geometry(),
+        EXPECT_EQ(Control(dialog, control::kTopLeftReadout)->geometry(),
                   ja ? DialogGeometry(379, 107, 105, 8) : DialogGeometry(393, 107, 98, 8));
-        EXPECT_EQ(Control<QAbstractButton>(dialog, 1011)->text(),
+        EXPECT_EQ(Control<QAbstractButton>(dialog, control::kLossless)->text(),
                   ja ? QStringLiteral("ロスレス（画質の劣化なし）") : QStringLiteral("lossless"));
-        EXPECT_EQ(Control<QAbstractButton>(dialog, 2)->text(),
+        EXPECT_EQ(Control<QAbstractButton>(dialog, control::kCancel)->text(),
                   ja ? QStringLiteral("キャンセル") : QStringLiteral("Cancel"));
         // The step buttons: half the sheet each, side by side at control 1019.
         const QPoint marker = DialogGeometry(327, 235, 26, 9).topLeft();
-        EXPECT_EQ(Control(dialog, 213)->geometry(), QRect(marker, QSize(20, 18)));
-        EXPECT_EQ(Control(dialog, 214)->geometry(), QRect(marker + QPoint(20, 0), QSize(20, 18)));
+        EXPECT_EQ(Control(dialog, control::kPreviousImage)->geometry(),
+                  QRect(marker, QSize(20, 18)));
+        EXPECT_EQ(Control(dialog, control::kNextImage)->geometry(),
+                  QRect(marker + QPoint(20, 0), QSize(20, 18)));
         const auto buttons = dialog.findChildren<QPushButton*>();
         EXPECT_EQ(buttons.size(), 5);
         for (const QPushButton* button : buttons) {
@@ -116,11 +121,11 @@ TEST_F(CropRectDlgTest, InvalidRectangleStartsAs256PixelSquareInItsColour) {
     const ColorRef color = dialog.Rect().color;
     ModalScript script({[](QWidget* widget) {
         auto* dlg = static_cast<CCropRectDlg*>(widget);
-        EXPECT_TRUE(Control<QAbstractButton>(*dlg, 1011)->isChecked());
-        EXPECT_TRUE(Control<QAbstractButton>(*dlg, 1016)->isChecked());
-        EXPECT_FALSE(Control<QAbstractButton>(*dlg, 1015)->isChecked());
-        EXPECT_TRUE(Control<QAbstractButton>(*dlg, 1001)->isChecked());
-        EXPECT_FALSE(Control(*dlg, 1020)->isVisible());
+        EXPECT_TRUE(Control<QAbstractButton>(*dlg, control::kLossless)->isChecked());
+        EXPECT_TRUE(Control<QAbstractButton>(*dlg, control::kGrid)->isChecked());
+        EXPECT_FALSE(Control<QAbstractButton>(*dlg, control::kActualSize)->isChecked());
+        EXPECT_TRUE(Control<QAbstractButton>(*dlg, control::kPixelUnit)->isChecked());
+        EXPECT_FALSE(Control(*dlg, control::kNavigatorFrame)->isVisible());
         dlg->accept();
     }});
     ASSERT_EQ(dialog.exec(), QDialog::Accepted);
@@ -132,21 +137,24 @@ TEST_F(CropRectDlgTest, InvalidRectangleStartsAs256PixelSquareInItsColour) {
 
 TEST_F(CropRectDlgTest, UnitSwitchDoesNotRound) {
     const CImgThumb* image = Image(640, 480);
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
+    CCropRectDlg dialog(dialog::kCropSettings.english, Showing(image), Choice());
     dialog.Rect().isPixel = 0;
     SetEdges(dialog.Rect(), {25, 25, 75, 33.3333});
     Open(dialog);
-    Click(dialog, 1001);
+    Click(dialog, control::kPixelUnit);
     ExpectEdges(dialog.Rect(), 160, 120, 480, 480 * 33.3333 / 100);
-    EXPECT_EQ(Control<QLabel>(dialog, 1017)->text(), QStringLiteral("(  160 pixel,   120 pixel)"));
-    EXPECT_EQ(Control<QLabel>(dialog, 1021)->text(), QStringLiteral("  320 pixel"));
-    Click(dialog, 1001);  // already pixels: nothing
+    EXPECT_EQ(Control<QLabel>(dialog, control::kTopLeftReadout)->text(),
+              QStringLiteral("(  160 pixel,   120 pixel)"));
+    EXPECT_EQ(Control<QLabel>(dialog, control::kWidthReadout)->text(),
+              QStringLiteral("  320 pixel"));
+    Click(dialog, control::kPixelUnit);  // already pixels: nothing
     EXPECT_DOUBLE_EQ(dialog.Rect().bottom, 480 * 33.3333 / 100);
-    Click(dialog, 1003);
+    Click(dialog, control::kPercentUnit);
     EXPECT_EQ(dialog.Rect().isPixel, 0);
     EXPECT_DOUBLE_EQ(dialog.Rect().left, 25);
     EXPECT_NEAR(dialog.Rect().bottom, 33.3333, 1e-12);
-    EXPECT_EQ(Control<QLabel>(dialog, 1018)->text(), QStringLiteral("(75.00 %, 33.33 %)"));
+    EXPECT_EQ(Control<QLabel>(dialog, control::kBottomRightReadout)->text(),
+              QStringLiteral("(75.00 %, 33.33 %)"));
     dialog.reject();
 }
 
@@ -154,16 +162,19 @@ TEST_F(CropRectDlgTest, UnitSwitchDoesNotRound) {
 // 40.99999999999999, which every read-out and every cut must take as 41.
 TEST_F(CropRectDlgTest, AUnitSwitchLeavesNoDustBetweenWhatIsShownAndWhatIsCut) {
     const CImgThumb* image = Image(320, 240);
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
+    CCropRectDlg dialog(dialog::kCropSettings.english, Showing(image), Choice());
     dialog.Rect() = PixelRectangle(0, 0, 41, 23);
     Open(dialog);
-    Click(dialog, 1003);
+    Click(dialog, control::kPercentUnit);
     ASSERT_EQ(dialog.Rect().isPixel, 0);
-    Click(dialog, 1001);
+    Click(dialog, control::kPixelUnit);
     ExpectEdges(dialog.Rect(), 0, 0, 41, 23);
-    EXPECT_EQ(Control<QLabel>(dialog, 1018)->text(), QStringLiteral("(   41 pixel,    23 pixel)"));
-    EXPECT_EQ(Control<QLabel>(dialog, 1021)->text(), QStringLiteral("   41 pixel"));
-    EXPECT_EQ(Control<QLabel>(dialog, 1022)->text(), QStringLiteral("   23 pixel"));
+    EXPECT_EQ(Control<QLabel>(dialog, control::kBottomRightReadout)->text(),
+              QStringLiteral("(   41 pixel,    23 pixel)"));
+    EXPECT_EQ(Control<QLabel>(dialog, control::kWidthReadout)->text(),
+              QStringLiteral("   41 pixel"));
+    EXPECT_EQ(Control<QLabel>(dialog, control::kHeightReadout)->text(),
+              QStringLiteral("   23 pixel"));
     EXPECT_EQ(dialog.Rect().Resolve(320, 240), (PixelRect{0, 0, 41, 23}));
     dialog.reject();
 }
@@ -172,10 +183,10 @@ TEST_F(CropRectDlgTest, AUnitSwitchLeavesNoDustBetweenWhatIsShownAndWhatIsCut) {
 // preview at once, not at the next paint something else asks for.
 TEST_F(CropRectDlgTest, ChoosingRecompressRepaintsThePreview) {
     const CImgThumb* image = Image(640, 480);
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
+    CCropRectDlg dialog(dialog::kCropSettings.english, Showing(image), Choice());
     dialog.Rect() = PixelRectangle(20, 20, 200, 200);
     Open(dialog);
-    ASSERT_TRUE(Control<QRadioButton>(dialog, 1011)->isChecked());
+    ASSERT_TRUE(Control<QRadioButton>(dialog, control::kLossless)->isChecked());
     struct PaintSpy : QObject {
         int paints = 0;
         bool eventFilter(QObject*, QEvent* event) override {
@@ -184,15 +195,15 @@ TEST_F(CropRectDlgTest, ChoosingRecompressRepaintsThePreview) {
             return false;
         }
     } spy;
-    QWidget* preview = Control(dialog, 1002);
+    QWidget* preview = Control(dialog, control::kPreviewFrame);
     preview->installEventFilter(&spy);
     QApplication::processEvents();
     spy.paints = 0;
-    Click(dialog, 1012);
+    Click(dialog, control::kRecompress);
     EXPECT_TRUE(WaitUntil([&] { return spy.paints > 0; }, 2000));
     // And back: lossless snaps and repaints as before.
     spy.paints = 0;
-    Click(dialog, 1011);
+    Click(dialog, control::kLossless);
     EXPECT_TRUE(WaitUntil([&] { return spy.paints > 0; }, 2000));
     dialog.reject();
 }
@@ -201,31 +212,31 @@ TEST_F(CropRectDlgTest, LosslessAndGridSnapTheResolvedRectangle) {
     const CImgThumb* image = Image(640, 480);
     lossless_ = false;
     {
-        CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
+        CCropRectDlg dialog(dialog::kCropSettings.english, Showing(image), Choice());
         dialog.Rect() = PixelRectangle(3, 5, 250, 250);
         Open(dialog);
-        Click(dialog, 1011);
+        Click(dialog, control::kLossless);
         ExpectEdges(dialog.Rect(), 0, 8, 248, 248);
-        Click(dialog, 1012);  // back to re-compress: nothing moves
+        Click(dialog, control::kRecompress);  // back to re-compress: nothing moves
         ExpectEdges(dialog.Rect(), 0, 8, 248, 248);
-        Click(dialog, 1011);
+        Click(dialog, control::kLossless);
         dialog.reject();
         EXPECT_FALSE(dialog.Choice().lossless);  // only OK stores the mode
     }
     {
         // Grid off with re-compress: no snapping, but whole pixels...
-        CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
+        CCropRectDlg dialog(dialog::kCropSettings.english, Showing(image), Choice());
         dialog.Rect() = PixelRectangle(10.7, 3.2, 100.9, 50.5);
         Open(dialog);
-        Click(dialog, 1016);
+        Click(dialog, control::kGrid);
         ExpectEdges(dialog.Rect(), 10, 3, 100, 50);
         // ...and percent recomputed from them, near-border values on the border.
         dialog.Rect().isPixel = 0;
         SetEdges(dialog.Rect(), {10.001, 0.005, 99.995, 50});
-        Click(dialog, 1016);  // grid on again: snaps to 8 pixels
+        Click(dialog, control::kGrid);  // grid on again: snaps to 8 pixels
         ExpectEdges(dialog.Rect(), 10, 0, 100, 50);
         SetEdges(dialog.Rect(), {10.001, 0.005, 99.995, 50});
-        Click(dialog, 1016);
+        Click(dialog, control::kGrid);
         ExpectEdges(dialog.Rect(), 10, 0, 100, 50);
         dialog.reject();
     }
@@ -238,12 +249,12 @@ TEST_F(CropRectDlgTest, OkRefusesAnInvalidRectangle) {
         lossless_ = false;
         CCropRectDlg dialog(CCropRectDlg::LanguageTemplate(), Showing(image), Choice());
         Open(dialog);
-        Click(dialog, 1011);
+        Click(dialog, control::kLossless);
         SetEdges(dialog.Rect(), {20, 20, 20.004, 40});
         QString text;
         {
             ModalScript script({ClickButton(QMessageBox::Ok, &text)});
-            Click(dialog, 1);
+            Click(dialog, control::kOk);
             EXPECT_EQ(script.Answered(), 1);
         }
         EXPECT_EQ(text, lang.startsWith("ja") ? QStringLiteral("有効な長方形が設定されていません。")
@@ -252,7 +263,7 @@ TEST_F(CropRectDlgTest, OkRefusesAnInvalidRectangle) {
         EXPECT_FALSE(dialog.Choice().lossless);
         ExpectEdges(dialog.Rect(), 20, 20, 20.004, 40);
         dialog.Rect().right = 20.005;
-        Click(dialog, 1);
+        Click(dialog, control::kOk);
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_TRUE(dialog.Choice().lossless);
@@ -263,17 +274,17 @@ TEST_F(CropRectDlgTest, CancelKeepsOnlyTheQuality) {
     const CImgThumb* image = Image(64, 48);
     lossless_ = true;
     quality_ = 80;
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
+    CCropRectDlg dialog(dialog::kCropSettings.english, Showing(image), Choice());
     Open(dialog);
-    Click(dialog, 1012);
+    Click(dialog, control::kRecompress);
     {
         ModalScript script({[](QWidget* widget) {
-            auto* slider = widget->findChild<QSlider*>(QStringLiteral("1026"));
+            auto* slider = widget->findChild<QSlider*>(ControlName(control::kQualityTrackbar));
             ASSERT_NE(slider, nullptr);
             slider->setValue(42);
             static_cast<QDialog*>(widget)->accept();
         }});
-        Click(dialog, 1025);
+        Click(dialog, control::kQualityButton);
         EXPECT_EQ(script.Answered(), 1);
     }
     EXPECT_EQ(dialog.Choice().quality, 42);
@@ -287,7 +298,7 @@ TEST_F(CropRectDlgTest, StepButtonsAskTheViewAndReload) {
     const CImgThumb* first = Image(640, 480);
     const CImgThumb* second = Image(300, 200);
     const CImgThumb* slot = first;
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(slot), Choice());
+    CCropRectDlg dialog(dialog::kCropSettings.english, Showing(slot), Choice());
     std::vector<bool> asked;
     QObject::connect(&dialog, &CCropRectDlg::StepRequested, &dialog, [&](bool forward) {
         asked.push_back(forward);
@@ -296,12 +307,13 @@ TEST_F(CropRectDlgTest, StepButtonsAskTheViewAndReload) {
     dialog.Rect() = PixelRectangle(16, 16, 400, 320);
     Open(dialog);
     EXPECT_EQ(dialog.Canvas().ImageWidth(), 640);
-    Click(dialog, 214);
+    Click(dialog, control::kNextImage);
     dialog.grab();
     EXPECT_EQ(dialog.Canvas().ImageWidth(), 300);
-    EXPECT_EQ(Control<QLabel>(dialog, 1021)->text(), QStringLiteral("  284 pixel"));
+    EXPECT_EQ(Control<QLabel>(dialog, control::kWidthReadout)->text(),
+              QStringLiteral("  284 pixel"));
     ExpectEdges(dialog.Rect(), 16, 16, 400, 320);
-    Click(dialog, 213);
+    Click(dialog, control::kPreviousImage);
     dialog.grab();
     EXPECT_EQ(dialog.Canvas().ImageWidth(), 640);
     EXPECT_EQ(asked, (std::vector<bool>{true, false}));
@@ -312,27 +324,28 @@ TEST_F(CropRectDlgTest, UnloadableImageShowsNothingAndConvertsNothing) {
     const CImgThumb missing(dir_.filePath("missing.jpg"), nullptr, 640, 480);
     const CImgThumb* good = Image(300, 200);
     const CImgThumb* slot = &missing;
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(slot), Choice());
+    CCropRectDlg dialog(dialog::kCropSettings.english, Showing(slot), Choice());
     QObject::connect(&dialog, &CCropRectDlg::StepRequested, &dialog, [&] { slot = good; });
     dialog.Rect().isPixel = 0;
     SetEdges(dialog.Rect(), {10, 10, 50, 50});
     Open(dialog);
-    Click(dialog, 1015);
+    Click(dialog, control::kActualSize);
     dialog.grab();
     EXPECT_EQ(dialog.Canvas().ImageWidth(), 0);
-    EXPECT_FALSE(Control(dialog, 1020)->isVisible());
-    EXPECT_EQ(Control<QLabel>(dialog, 1021)->text(), QStringLiteral("    0 pixel"));
+    EXPECT_FALSE(Control(dialog, control::kNavigatorFrame)->isVisible());
+    EXPECT_EQ(Control<QLabel>(dialog, control::kWidthReadout)->text(),
+              QStringLiteral("    0 pixel"));
     // Percent of nothing has no pixels: the unit stays, the numbers too.
-    Click(dialog, 1001);
+    Click(dialog, control::kPixelUnit);
     EXPECT_EQ(dialog.Rect().isPixel, 0);
-    EXPECT_TRUE(Control<QAbstractButton>(dialog, 1003)->isChecked());
-    Click(dialog, 1011);
+    EXPECT_TRUE(Control<QAbstractButton>(dialog, control::kPercentUnit)->isChecked());
+    Click(dialog, control::kLossless);
     ExpectEdges(dialog.Rect(), 10, 10, 50, 50);
     // The next image can be shown again, overview included.
-    Click(dialog, 214);
+    Click(dialog, control::kNextImage);
     dialog.grab();
     EXPECT_EQ(dialog.Canvas().ImageWidth(), 300);
-    EXPECT_TRUE(Control(dialog, 1020)->isVisible());
+    EXPECT_TRUE(Control(dialog, control::kNavigatorFrame)->isVisible());
     dialog.reject();
 }
 
@@ -345,11 +358,11 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons h
 TEST_F(CropRectDlgTest, MovingAgainstTheBorderNarrowsTheRectangle) {
     const CImgThumb* image = Image(400, 300);
     lossless_ = false;
-    CCropRectDlg dialog(CCropRectDlg::kEnglishTemplate, Showing(image), Choice());
+    CCropRectDlg dialog(dialog::kCropSettings.english, Showing(image), Choice());
     Open(dialog);
     // 400 x 300 fitted into 469 x 472: 469 x 352 at 60 down, 1.1725 frame
     // pixels per image pixel; (0, 0)-(256, 256) shows as (0, 0)-(300, 300).
-    const QPoint origin = Control(dialog, 1002)->pos() + QPoint(0, 60);
+    const QPoint origin = Control(dialog, control::kPreviewFrame)->pos() + QPoint(0, 60);
     SendMouse(&dialog, QEvent::MouseMove, origin + QPoint(299, 299), Qt::NoButton);
     EXPECT_EQ(dialog.cursor().shape(), Qt::SizeFDiagCursor);
     SendMouse(&dialog, QEvent::MouseMove, origin + QPoint(150, 0), Qt::NoButton);
@@ -363,7 +376,8 @@ TEST_F(CropRectDlgTest, MovingAgainstTheBorderNarrowsTheRectangle) {
     SendMouse(&dialog, QEvent::MouseButtonRelease, origin + QPoint(550, 150), Qt::NoButton);
     dialog.grab();
     ExpectEdges(dialog.Rect(), 272, 0, 400, 256);
-    EXPECT_EQ(Control<QLabel>(dialog, 1021)->text(), QStringLiteral("  128 pixel"));
+    EXPECT_EQ(Control<QLabel>(dialog, control::kWidthReadout)->text(),
+              QStringLiteral("  128 pixel"));
     dialog.reject();
 }
 

@@ -9,6 +9,7 @@
 #include "croprects/RectFile.h"
 #include "images/ImgList.h"
 #include "platform/PlatformUi.h"
+#include "platform/ResourceIds.h"
 
 #include "TestEnvironment.h"
 #include "TestSupport.h"
@@ -116,7 +117,7 @@ class EndToEndTest : public ::testing::Test {
             for (const int id : clicks) {
                 dialog->findChild<QAbstractButton*>(ControlName(id))->click();
             }
-            dialog->findChild<QPushButton*>(ControlName(1))->click();
+            dialog->findChild<QPushButton*>(ControlName(control::kOk))->click();
         }});
         view.OnCommand(kCmdAddRect);
         EXPECT_EQ(script.Pending(), 0);
@@ -172,8 +173,9 @@ TEST_F(EndToEndTest, DropCropAndRestart) {
     const double h = shown.height;
     settings_.recompress = true;
     AddThroughDialog(view, PixelRectangle(10, 20, 110, 80), {});
-    AddThroughDialog(view, PixelRectangle(w / 10, h / 5, w * 0.9, h * 0.8), {1003});
-    AddThroughDialog(view, PixelRectangle(3, 5, 61, 77), {1011});  // lossless
+    AddThroughDialog(view, PixelRectangle(w / 10, h / 5, w * 0.9, h * 0.8),
+                     {control::kPercentUnit});
+    AddThroughDialog(view, PixelRectangle(3, 5, 61, 77), {control::kLossless});
     ASSERT_EQ(view.CropRects().size(), 3u);
     EXPECT_EQ(view.CropRects()[0].isPixel, 1);
     EXPECT_EQ(view.CropRects()[1].isPixel, 0);

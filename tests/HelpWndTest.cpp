@@ -5,6 +5,7 @@
 #include "images/HelpWnd.h"
 #include "images/LogoWnd.h"
 #include "platform/PlatformUi.h"
+#include "platform/ResourceIds.h"
 #include "platform/StringTable.h"
 #include "platform/TextLayout.h"
 
@@ -44,7 +45,7 @@ class HelpWndTest : public ::testing::Test {
 TEST_F(HelpWndTest, CardCentresItsTextBlockOnWhite) {
     for (const char* locale : {"en_US.UTF-8", "ja_JP.UTF-8"}) {
         const ScopedLanguage language(locale);
-        const QString text = LangString(kImagesHintJapanese, kImagesHintEnglish);
+        const QString text = LangString(text::kImagesHint);
         const std::unique_ptr<QImage> card = DrawHintCard(text, QSize(150, 80));
         ASSERT_TRUE(card);
         const QRect ink = Ink(*card);
@@ -85,7 +86,7 @@ TEST_F(HelpWndTest, CornersAreCutByQuarterEllipses) {
     EXPECT_TRUE(round.contains(QPoint(3, 3)));   // 9.2 px
     EXPECT_TRUE(RoundedRectRegion(0, 5, 4, 4).isEmpty());
 
-    CHelpWnd hint(kImagesHintEnglish);
+    CHelpWnd hint(text::kImagesHint.english);
     hint.resize(150, 80);
     hint.show();
     EXPECT_EQ(hint.mask(), card);
@@ -101,7 +102,7 @@ TEST_F(HelpWndTest, HintNeverKeepsTheFocus) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
     ASSERT_EQ(QApplication::focusWidget(), edit);
 
-    CHelpWnd hint(kRectanglesHintEnglish, &main);
+    CHelpWnd hint(text::kRectanglesHint.english, &main);
     EXPECT_TRUE(hint.windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
     EXPECT_TRUE(hint.isWindow());
     hint.setGeometry(100, 100, 150, 80);

@@ -152,7 +152,7 @@ TEST_F(ImageCollectionTest, ImageListFileIsByteExactAndRoundTrips) {
     for (const QString& p : paths)
         collection_.AddImage(p);
     const QString file = dir_.path() + "/IMG.DAT";
-    ASSERT_TRUE(collection_.SaveImageList(file));
+    ASSERT_TRUE(collection_.SaveImageList(file).ok());
     const QByteArray data = ReadBytes(file);
     ASSERT_EQ(data.size(), 1536);
     const QByteArray first = paths[0].toLocal8Bit();
@@ -189,15 +189,51 @@ TEST_F(ImageCollectionTest, ImageListFileEdgeCases) {
 
     ImageCollection none;
     EXPECT_FALSE(none.LoadImageList(dir_.path() + "/missing.dat", 2));
-    EXPECT_TRUE(none.SaveImageList(dir_.path() + "/empty.dat"));
+    EXPECT_TRUE(none.SaveImageList(dir_.path() + "/empty.dat").ok());
     EXPECT_EQ(QFileInfo(dir_.path() + "/empty.dat").size(), 0);
+}
+
+// A record's path field is 256 bytes and ends with a zero byte, so 255 bytes
+// of path is the most it holds: a path of exactly 256 bytes is refused when
+// added and never written, counted in bytes of the local encoding, not in
+// characters.
+TEST_F(ImageCollectionTest, APathOfExactly256BytesHasNoRoomForItsZero) {
+    const QString longest = QStringLiteral("/") + QString(254, u'a');
+    const QString tooLong = QStringLiteral("/") + QString(255, u'a');
+    const QString wide = QStringLiteral("/") + QString(85, QChar(0x5199));  // 86 characters
+    ASSERT_EQ(ToAnsi(longest).size(), 255);
+    ASSERT_EQ(ToAnsi(tooLong).size(), 256);
+    ASSERT_EQ(ToAnsi(wide).size(), 256);
+    EXPECT_TRUE(FitsImageRecord(longest));
+    EXPECT_FALSE(FitsImageRecord(tooLong));
+    EXPECT_FALSE(FitsImageRecord(wide));
+
+    const QByteArray data = SerializeImageRecords({tooLong, longest, wide});
+    ASSERT_EQ(data.size(), kImageRecordSize);
+    EXPECT_EQ(data.left(255), ToAnsi(longest));
+    EXPECT_EQ(data.mid(255), QByteArray(kImageRecordSize - 255, '\0'));
+    EXPECT_EQ(ParseImageRecords(data), QStringList{longest});
+
+    // The same bound where users meet it: dropping real files.
+    const auto photoWithPathBytes = [&](int bytes) {
+        const QString folder = dir_.path() + QStringLiteral("/");
+        const int nameLength = bytes - static_cast<int>(ToAnsi(folder).size()) - 4;
+        const QString path = folder + QString(nameLength, u'n') + QStringLiteral(".jpg");
+        WriteBytes(path, EncodeJpeg(JpegSpec{}));
+        return path;
+    };
+    const QString fits = photoWithPathBytes(255);
+    const QString over = photoWithPathBytes(256);
+    ASSERT_EQ(ToAnsi(over).size(), 256);
+    EXPECT_EQ(collection_.AddImage(over), AddOutcome::kPathTooLong);
+    EXPECT_EQ(collection_.AddImage(fits), AddOutcome::kAdded);
 }
 
 TEST_F(ImageCollectionTest, FailedSaveKeepsThePreviousFile) {
     collection_.AddImage(Photo("a.jpg"));
-    QString error;
-    EXPECT_FALSE(collection_.SaveImageList(dir_.path() + "/gone/IMG.DAT", &error));
-    EXPECT_FALSE(error.isEmpty());
+    const Status gone = collection_.SaveImageList(dir_.path() + "/gone/IMG.DAT");
+    EXPECT_FALSE(gone.ok());
+    EXPECT_FALSE(gone.errorString().isEmpty());
     // Unwritable folder: checked as an unprivileged user.
     const QString locked = dir_.path() + "/locked";
     QDir().mkpath(locked);
@@ -206,8 +242,8 @@ TEST_F(ImageCollectionTest, FailedSaveKeepsThePreviousFile) {
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                       QFileDevice::ExeOwner | QFileDevice::ReadOther |
                                       QFileDevice::ExeOther);
-    const int saved =
-        RunInChildAsNobody([&] { return collection_.SaveImageList(locked + "/IMG.DAT") ? 1 : 0; });
+    const int saved = RunInChildAsNobody(
+        [&] { return collection_.SaveImageList(locked + "/IMG.DAT").ok() ? 1 : 0; });
     ASSERT_NE(saved, -1) << "could not become nobody";
     EXPECT_EQ(saved, 0);
     EXPECT_EQ(ReadBytes(locked + "/IMG.DAT"), QByteArray("previous"));

@@ -85,8 +85,7 @@ TEST_F(ImageCollectionUiTest, DropStepsOverEveryCollectedFileInOrder) {
         File(name, !QString(name).contains("notes") && !QString(name).contains("broken"));
     }
     const QString single = File("single.jpg");
-    QStringList expected;
-    CollectFiles(dir_.path() + "/album", expected);
+    QStringList expected = CollectFiles(dir_.path() + "/album").files;
     expected.append(single);
     ASSERT_EQ(expected.size(), 6);
 
@@ -207,7 +206,7 @@ TEST_F(ImageCollectionUiTest, LoadingStepsByAddedImagesAndSelectsTheFirstRow) {
     const QString a = File("a.jpg");
     const QString b = File("b.jpg");
     const QString file = dir_.path() + "/IMG.DAT";
-    ASSERT_TRUE(WriteImageListFile(file, {a, dir_.path() + "/missing.jpg", b, a}));
+    ASSERT_TRUE(WriteImageListFile(file, {a, dir_.path() + "/missing.jpg", b, a}).ok());
 
     list_.SetCollection(&images_);
     ASSERT_TRUE(LoadImageListWithProgress(nullptr, images_, file, progress_.Factory(), &list_));

@@ -2,6 +2,7 @@
 // the settings branch) and the texts.
 
 #include "platform/Language.h"
+#include "platform/ResourceIds.h"
 #include "platform/StringTable.h"
 
 #include "TestEnvironment.h"
@@ -57,7 +58,7 @@ TEST(LanguageTest, ApplicationNameAndTextsFollowTheLanguage) {
     for (const Case& c : cases) {
         ScopedLanguage language(c.lang);
         EXPECT_EQ(ApplicationName(), QString::fromUtf8(c.name)) << c.lang;
-        EXPECT_EQ(LangString(11811, 11812), QString::fromUtf8(c.completion)) << c.lang;
+        EXPECT_EQ(LangString(text::kCropsDone), QString::fromUtf8(c.completion)) << c.lang;
     }
     EXPECT_EQ(CompanyName(), QStringLiteral("Quorvane"));
 }

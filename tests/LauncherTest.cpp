@@ -5,6 +5,7 @@
 #include "launcher/ZuredaApp.h"
 #include "platform/InstanceMarker.h"
 #include "platform/Language.h"
+#include "platform/ResourceIds.h"
 #include "platform/StringTable.h"
 
 #include "TestEnvironment.h"
@@ -80,7 +81,7 @@ ModalScript::Answer SeeAgreement(AgreementSeen& seen, bool agree) {
     return [&seen, agree](QWidget* widget) {
         seen.title = widget->windowTitle();
         seen.size = widget->size();
-        auto* text = widget->findChild<QPlainTextEdit*>(QString::fromLatin1(kAgreementTextName));
+        auto* text = widget->findChild<QPlainTextEdit*>(ControlName(control::kAgreementText));
         ASSERT_NE(text, nullptr);
         seen.text = text->toPlainText();
         seen.readOnly = text->isReadOnly();
@@ -152,7 +153,7 @@ TEST_F(LauncherTest, RefusalShowsTheNoticeAndStartsNothing) {
             {SeeAgreement(seen, false), ClickButton(QMessageBox::Ok, &notice, &caption)});
         EXPECT_FALSE(Launch());
         EXPECT_EQ(script.Answered(), 2) << lang;
-        EXPECT_EQ(notice, LangString(11621, 11622)) << lang;
+        EXPECT_EQ(notice, LangString(text::kAgreementRefused)) << lang;
         EXPECT_EQ(caption, ApplicationName()) << lang;
     }
     // Closing the dialog any other way is a refusal too.

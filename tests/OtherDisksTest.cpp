@@ -190,18 +190,18 @@ TEST_F(FullDiskTest, APairThatDoesNotFitFailsWithTheReasonAndLeavesNoFile) {
 TEST_F(FullDiskTest, DataFilesThatDoNotFitKeepTheirPreviousContentsAndSayWhy) {
     const QString rects = Disk(QStringLiteral("RECT.DAT"));
     const QString images = Disk(QStringLiteral("IMG.DAT"));
-    ASSERT_TRUE(WriteRectFile(rects, {PixelRectangle(1, 2, 3, 4)}));
-    ASSERT_TRUE(WriteImageListFile(images, {QStringLiteral("/photos/a.jpg")}));
+    ASSERT_TRUE(WriteRectFile(rects, {PixelRectangle(1, 2, 3, 4)}).ok());
+    ASSERT_TRUE(WriteImageListFile(images, {QStringLiteral("/photos/a.jpg")}).ok());
     const QByteArray oldRects = ReadBytes(rects);
     const QByteArray oldImages = ReadBytes(images);
     Fill(QStringLiteral("filler"), 0);
-    QString error;
-    EXPECT_FALSE(WriteRectFile(rects, std::vector<CCropRect>(3), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("No space left on device"))) << error.toStdString();
-    error.clear();
-    EXPECT_FALSE(
-        WriteImageListFile(images, QStringList(40, QStringLiteral("/photos/b.jpg")), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("No space left on device"))) << error.toStdString();
+    for (const Status& status :
+         {WriteRectFile(rects, std::vector<CCropRect>(3)),
+          WriteImageListFile(images, QStringList(40, QStringLiteral("/photos/b.jpg")))}) {
+        EXPECT_FALSE(status.ok());
+        EXPECT_TRUE(status.errorString().contains(QStringLiteral("No space left on device")))
+            << status.errorString().toStdString();
+    }
     EXPECT_EQ(ReadBytes(rects), oldRects);
     EXPECT_EQ(ReadBytes(images), oldImages);
     EXPECT_EQ(FolderEntries(disk_->Path()), (QStringList{"IMG.DAT", "RECT.DAT", "filler"}));

@@ -372,30 +372,28 @@ TEST(DataFileTest, AFullDiskKeepsThePreviousFilesAndSaysWhy) {
     QTemporaryDir dir;
     const QString rects = dir.path() + QStringLiteral("/RECT.DAT");
     const QString images = dir.path() + QStringLiteral("/IMG.DAT");
-    ASSERT_TRUE(WriteRectFile(rects, {CCropRect()}));
-    ASSERT_TRUE(WriteImageListFile(images, {QStringLiteral("/photos/a.jpg")}));
+    ASSERT_TRUE(WriteRectFile(rects, {CCropRect()}).ok());
+    ASSERT_TRUE(WriteImageListFile(images, {QStringLiteral("/photos/a.jpg")}).ok());
     const QByteArray oldRects = ReadBytes(rects);
     const QByteArray oldImages = ReadBytes(images);
-    const auto failsForTheReason = [](bool written, const QString& error) {
-        return written ? 0 : error.contains(QStringLiteral("File too large")) ? 1 : 2;
+    const auto failsForTheReason = [](const Status& written) {
+        return written.ok()                                                       ? 0
+               : written.errorString().contains(QStringLiteral("File too large")) ? 1
+                                                                                  : 2;
     };
     for (const int count : {3, 100}) {
         EXPECT_EQ(RunInChildWithFileSizeLimit(600,
                                               [&] {
-                                                  QString error;
-                                                  const bool written = WriteRectFile(
-                                                      rects, std::vector<CCropRect>(count), &error);
-                                                  return failsForTheReason(written, error);
+                                                  return failsForTheReason(WriteRectFile(
+                                                      rects, std::vector<CCropRect>(count)));
                                               }),
                   1)
             << count << " rectangles";
         EXPECT_EQ(RunInChildWithFileSizeLimit(
                       600,
                       [&] {
-                          QString error;
                           const QStringList paths(count, QStringLiteral("/photos/b.jpg"));
-                          return failsForTheReason(WriteImageListFile(images, paths, &error),
-                                                   error);
+                          return failsForTheReason(WriteImageListFile(images, paths));
                       }),
                   1)
             << count << " images";

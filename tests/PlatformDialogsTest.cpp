@@ -6,6 +6,7 @@
 #include "TestEnvironment.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -48,6 +50,24 @@ ModalScript::Answer Press(QMessageBox::StandardButton button, BoxSeen& seen) {
         seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
         box->button(button)->click();
     };
+}
+
+// The shared test environment's watchdog: a box no test answers fails the
+// test and is closed with the safe answer, instead of hanging the program.
+TEST(ModalWatchdogTest, AnUnansweredQuestionFailsTheTestAndIsAnsweredNo) {
+    const ScopedModalPatience patience(300);
+    bool yes = true;
+    EXPECT_NONFATAL_FAILURE(yes = AskQuestion(nullptr, QStringLiteral("Nobody answers this?")),
+                            "unexpected modal window QMessageBox");
+    EXPECT_FALSE(yes);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(ModalWatchdogTest, BoxesATestAnswersAreLeftToIt) {
+    const ScopedModalPatience patience(300);
+    ModalScript script({ClickButton(QMessageBox::Yes)});
+    EXPECT_TRUE(AskQuestion(nullptr, QStringLiteral("Answered?")));
+    EXPECT_EQ(script.Pending(), 0);
 }
 
 TEST(PlatformDialogsTest, NoticeHasOkAndTheInformationIcon) {

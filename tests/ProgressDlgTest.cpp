@@ -3,6 +3,7 @@
 // keeps the thread busy.
 
 #include "engine/ProgressDlg.h"
+#include "platform/ResourceIds.h"
 
 #include "TestEnvironment.h"
 
@@ -83,7 +84,7 @@ class CountingWidget : public QWidget {
 };
 
 QProgressBar* Bar(const CProgressDlg& dialog) {
-    return dialog.findChild<QProgressBar*>(QString::fromLatin1(kProgressBarName));
+    return dialog.findChild<QProgressBar*>(ControlName(control::kProgressBar));
 }
 
 TEST(ProgressDlgTest, TemplateSizeTopmostFramelessAndNoTaskbarEntry) {

@@ -2,6 +2,7 @@
 // what OK stores follow it.
 
 #include "croprects/QualityDlg.h"
+#include "platform/ResourceIds.h"
 
 #include "TestEnvironment.h"
 
@@ -24,11 +25,11 @@ using namespace testing_support;
 const auto* const kApp = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
 QSlider* Trackbar(const CQualityDlg& dialog) {
-    return dialog.findChild<QSlider*>(QString::fromLatin1(kQualityTrackbarName));
+    return dialog.findChild<QSlider*>(ControlName(control::kQualityTrackbar));
 }
 
 QString Readout(const CQualityDlg& dialog) {
-    return dialog.findChild<QLabel*>(QString::fromLatin1(kQualityReadoutName))->text();
+    return dialog.findChild<QLabel*>(ControlName(control::kQualityReadout))->text();
 }
 
 QPushButton* ButtonTitled(const CQualityDlg& dialog, const QString& text) {
@@ -96,7 +97,7 @@ TEST(QualityDlgTest, OpensAtTheStoredQualityInTheTemplatesLayout) {
     }
     EXPECT_EQ(title, QStringLiteral("Jpeg Quality"));
 
-    CQualityDlg dialog(CQualityDlg::kEnglishTemplate, setting);
+    CQualityDlg dialog(dialog::kQuality.english, setting);
     EXPECT_EQ(dialog.size(), QSize(344, 101));  // 229 x 62 dialog units
     QSlider* trackbar = Trackbar(dialog);
     EXPECT_EQ(trackbar->geometry(), QRect(39, 29, 266, 26));
@@ -144,7 +145,7 @@ TEST(QualityDlgTest, EveryTextFitsItsBoxInBothLanguages) {
 TEST(QualityDlgTest, DraggingToEitherEndAndConfirmingStoresIt) {
     for (const bool left : {true, false}) {
         int setting = 80;
-        CQualityDlg dialog(CQualityDlg::kEnglishTemplate, setting);
+        CQualityDlg dialog(dialog::kQuality.english, setting);
         dialog.show();
         QSlider* trackbar = Trackbar(dialog);
         DragThumbTo(trackbar, left ? -100 : trackbar->width() + 100);
@@ -161,7 +162,7 @@ TEST(QualityDlgTest, DraggingToEitherEndAndConfirmingStoresIt) {
 // the thumb.
 TEST(QualityDlgTest, KeysClicksAndTheWheelSetTheValueTheThumbShows) {
     int setting = 80;
-    CQualityDlg dialog(CQualityDlg::kEnglishTemplate, setting);
+    CQualityDlg dialog(dialog::kQuality.english, setting);
     dialog.show();
     QSlider* trackbar = Trackbar(dialog);
     const auto agree = [&](const char* step) {
@@ -200,7 +201,7 @@ TEST(QualityDlgTest, KeysClicksAndTheWheelSetTheValueTheThumbShows) {
 
 TEST(QualityDlgTest, CancelAfterDraggingKeepsTheStoredQuality) {
     int setting = 42;
-    CQualityDlg dialog(CQualityDlg::kEnglishTemplate, setting);
+    CQualityDlg dialog(dialog::kQuality.english, setting);
     dialog.show();
     DragThumbTo(Trackbar(dialog), -100);
     EXPECT_EQ(dialog.Quality(), 1);

@@ -55,10 +55,11 @@ TEST(RectFileTest, RoundTripKeepsUnitsCoordinatesAndColoursInOrder) {
     const std::vector<CCropRect> rects = {Make(1, 0.25, 1, 2, 3, 0xFF),
                                           Make(0, 0, 0, 100, 100, 0xFF00),
                                           Make(2, -5, 1e9, 0, 0, 0xFF0000)};
-    ASSERT_TRUE(WriteRectFile(path, rects));
+    ASSERT_TRUE(WriteRectFile(path, rects).ok());
     EXPECT_EQ(ReadBytes(path).size(), 792);
-    std::vector<CCropRect> loaded;
-    ASSERT_TRUE(ReadRectFile(path, loaded));
+    const RectFileContents file = ReadRectFile(path);
+    ASSERT_TRUE(file.status.ok());
+    const std::vector<CCropRect>& loaded = file.rects;
     ASSERT_EQ(loaded.size(), 3U);
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(loaded[i].isPixel, rects[i].isPixel);
@@ -86,12 +87,48 @@ TEST(RectFileTest, ShortTailAndEmptyFileAreHandled) {
     EXPECT_EQ(ParseRectRecords(noisy)[0].right, 3.0);
 }
 
+// The unit is the first byte alone: the seven reserved bytes after it may hold
+// anything (another writer, an older version) and must not turn a percent
+// rectangle into a pixel one, as a read of two, four or eight bytes would.
+TEST(RectFileTest, TheUnitIsOneByteWhateverTheReservedBytesAfterItHold) {
+    QByteArray data = SerializeRectRecords(
+        {Make(0, 10, 20, 30, 40, 1), Make(1, 10, 20, 30, 40, 2), Make(0x80, 1, 2, 3, 4, 3)});
+    for (const int record : {0, 1, 2}) {
+        for (int i = 1; i < 8; ++i)
+            data[record * kRectRecordSize + i] = static_cast<char>(0x11 * i);
+    }
+    const std::vector<CCropRect> rects = ParseRectRecords(data);
+    ASSERT_EQ(rects.size(), 3U);
+    EXPECT_EQ(rects[0].isPixel, 0);
+    EXPECT_EQ(rects[1].isPixel, 1);
+    EXPECT_EQ(rects[2].isPixel, 0x80);  // an unsigned byte: nonzero, and kept
+    EXPECT_EQ(rects[0].left, 10.0);
+    // Written back, the unit bytes are as read and the reserved ones zero.
+    const QByteArray again = SerializeRectRecords(rects);
+    for (const int record : {0, 1, 2}) {
+        EXPECT_EQ(again.mid(record * kRectRecordSize + 1, 7), QByteArray(7, '\0')) << record;
+        EXPECT_EQ(again[record * kRectRecordSize], data[record * kRectRecordSize]) << record;
+    }
+}
+
 TEST(RectFileTest, MissingFileLoadsNothingAndFailedWriteKeepsTheOldFile) {
     QTemporaryDir dir;
+    const RectFileContents missing = ReadRectFile(dir.path() + "/missing");
+    EXPECT_FALSE(missing.status.ok());
+    EXPECT_TRUE(missing.status.errorString().contains(QStringLiteral("No such file")))
+        << missing.status.errorString().toStdString();
+    EXPECT_TRUE(missing.rects.empty());
+    const Status unwritten = WriteRectFile(dir.path() + "/no/such/folder/RECT.DAT", {CCropRect()});
+    EXPECT_FALSE(unwritten.ok());
+    EXPECT_FALSE(unwritten.errorString().isEmpty());
+    // The older form the view still calls says the same.
     std::vector<CCropRect> loaded{CCropRect()};
-    EXPECT_FALSE(ReadRectFile(dir.path() + "/missing", loaded));
+    QString error;
+    EXPECT_FALSE(ReadRectFile(dir.path() + "/missing", loaded, &error));
     EXPECT_TRUE(loaded.empty());
-    EXPECT_FALSE(WriteRectFile(dir.path() + "/no/such/folder/RECT.DAT", {CCropRect()}));
+    EXPECT_EQ(error, missing.status.errorString());
+    EXPECT_FALSE(WriteRectFile(dir.path() + "/no/such/folder/RECT.DAT", {CCropRect()}, &error));
+    EXPECT_EQ(error, unwritten.errorString());
 }
 
 // Pixel edges are written without conversion dust; percent values, and real

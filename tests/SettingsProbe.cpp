@@ -19,8 +19,9 @@ int main(int argc, char** argv) {
                 settings.notFirst, settings.jpegQuality, settings.recompress ? 1 : 0);
     if (argc > 1 && std::strcmp(argv[1], "save") == 0) {
         settings.jpegQuality = 150;
-        const bool saved = SaveAppSettings(store, settings);
-        std::printf("saved=%d jpegquality=%d\n", saved ? 1 : 0, settings.jpegQuality);
+        const Status saved = SaveAppSettings(store, settings);
+        std::printf("saved=%d jpegquality=%d\n", saved.ok() ? 1 : 0, settings.jpegQuality);
+        std::printf("reason=%s\n", qPrintable(saved.errorString()));
     }
     return 0;
 }

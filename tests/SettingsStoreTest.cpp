@@ -66,7 +66,7 @@ TEST_F(SettingsStoreTest, WritesSectionsAsGroups) {
     settings.notFirst = 1;
     settings.jpegQuality = 95;
     settings.recompress = true;
-    ASSERT_TRUE(SaveAppSettings(store, settings));
+    ASSERT_TRUE(SaveAppSettings(store, settings).ok());
     const QByteArray text = FileText();
     EXPECT_TRUE(text.contains("[app]\nnotfirst=1\n")) << text.constData();
     EXPECT_TRUE(text.contains("[param]\njpegquality=95\nrecomp=1\n")) << text.constData();
@@ -93,7 +93,7 @@ TEST_F(SettingsStoreTest, QualityIsClampedOnLoadAndOnSave) {
          {std::pair{150, 100}, std::pair{-5, 1}, std::pair{0, 1}, std::pair{INT_MIN, 1}}) {
         AppSettings settings;
         settings.jpegQuality = inMemory;
-        ASSERT_TRUE(SaveAppSettings(store, settings));
+        ASSERT_TRUE(SaveAppSettings(store, settings).ok());
         EXPECT_EQ(settings.jpegQuality, written) << inMemory;  // replaced in memory too
         EXPECT_TRUE(FileText().contains("jpegquality=" + QByteArray::number(written) + "\n"))
             << inMemory;
@@ -108,7 +108,7 @@ TEST_F(SettingsStoreTest, AnyNonZeroModeMeansRecompressAndIsWrittenAsOne) {
         CSettingsStore store = Store();
         AppSettings settings = LoadAppSettings(store);
         EXPECT_EQ(settings.recompress, recompress) << stored;
-        ASSERT_TRUE(SaveAppSettings(store, settings));
+        ASSERT_TRUE(SaveAppSettings(store, settings).ok());
         EXPECT_TRUE(FileText().contains(QByteArray("recomp=") + written + "\n")) << stored;
     }
 }
@@ -146,10 +146,10 @@ TEST_F(SettingsStoreTest, GarbageFileGivesDefaults) {
 TEST_F(SettingsStoreTest, EachApplicationNameHasItsOwnBranch) {
     const QString japanese = QStringLiteral("ペルモラ");
     CSettingsStore english = Store(kName);
-    ASSERT_TRUE(english.WriteProfileInt("app", "notfirst", 1));
+    ASSERT_TRUE(english.WriteProfileInt("app", "notfirst", 1).ok());
     EXPECT_EQ(Store(japanese).GetProfileInt("app", "notfirst", 0), 0);
     CSettingsStore store = Store(japanese);
-    ASSERT_TRUE(store.WriteProfileInt("param", "jpegquality", 33));
+    ASSERT_TRUE(store.WriteProfileInt("param", "jpegquality", 33).ok());
     EXPECT_TRUE(QFile::exists(home_.SettingsFile(japanese)));
     EXPECT_EQ(Store(kName).GetProfileInt("param", "jpegquality", 0), 0);
     // The branch the program uses follows the language.
@@ -189,6 +189,9 @@ TEST_F(SettingsStoreTest, UnreadableStoreGivesDefaultsAndLosesNothing) {
     ASSERT_EQ(seen.exitCode, 0) << seen.err.constData();
     EXPECT_TRUE(seen.out.contains("notfirst=0 jpegquality=80 recomp=0")) << seen.out.constData();
     EXPECT_TRUE(seen.out.contains("saved=0 jpegquality=100")) << seen.out.constData();
+    // The failure names the store it could not write.
+    EXPECT_TRUE(seen.out.contains(("reason=cannot write " + file).toUtf8()))
+        << seen.out.constData();
     QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_EQ(FileText(), original);
 }

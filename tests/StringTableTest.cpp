@@ -1,12 +1,19 @@
-// The string table: its format, and that the compiled-in table holds every
-// text of both programs exactly.
+// The string table: its format, and that every text the code names exists in
+// both languages in a form that can be shown.
 
 #include "platform/StringTable.h"
 
+#include "platform/ResourceIds.h"
+
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
+
+#include <map>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -56,64 +63,146 @@ TEST(StringTableTest, CompiledInTableIsWellFormed) {
     EXPECT_GE(table.size(), 34);
 }
 
-// Every message with its Japanese and English number, as the program shows it.
-struct Message {
-    int japaneseId;
-    const char* japanese;
-    int englishId;
-    const char* english;
-};
+// Named messages and dialogs (platform/ResourceIds.h) against the compiled-in
+// table: a number named in the code with no text, a text only one language
+// has, or forms that take different arguments would show a blank or garbled
+// message box only to users of one language.
 
-const Message kMessages[] = {
-    {129, "画像をドラッグアンドドロップで追加してから、この操作を行ってください。", 146,
-     "You can do this operation after you add jmages."},
-    {130, "切り抜く長方形が設定されていません。", 151, "No crop settings."},
-    {131, "切り抜く長方形が選択されていません。", 152, "No crop rect selected."},
-    {132, "画像が選択されていません。\n画像をクリックして選択してください。", 147,
-     "No images are selected."},
-    {133, "本当に操作対象から外しますか？", 148, "Are you sure to delete?"},
-    {134, "有効な長方形が設定されていません。", 135, "Invalid rect."},
-    {138, "終了しますか？", 150, "Are you sure to exit?"},
-    {139, "JPEGファイルをドラッグアンドドロップで\n追加してください。", 145,
-     "Drag-and-drop Jpeg files"},
-    {140, "切り抜く領域を追加してください。", 153, "Add crop rect."},
-    {141,
-     "切り抜いた画像を保存するフォルダを選択してください。\n"
-     "保存時に重複するファイル名の物がある場合、自動的にリネームして保存します。",
-     144, "Select folder in which you want to save cropped images."},
-    {154, "選択している長方形を、本当に削除していいですか？", 155,
-     "Are you sure to delete the selected rect?"},
-    {11811, "処理が完了しました。", 11812, "The process has been completed."},
-};
+const QRegularExpression& JapaneseScript() {
+    static const QRegularExpression japanese(
+        QStringLiteral("[\\x{3040}-\\x{30FF}\\x{4E00}-\\x{9FFF}\\x{FF01}-\\x{FF5E}]"));
+    return japanese;
+}
 
-TEST(StringTableTest, HoldsEveryMessageExactly) {
-    for (const Message& m : kMessages) {
-        EXPECT_EQ(ResourceString(m.japaneseId), QString::fromUtf8(m.japanese)) << m.japaneseId;
-        EXPECT_EQ(ResourceString(m.englishId), QString::fromUtf8(m.english)) << m.englishId;
+// The placeholders a text takes, "%1" to "%9", each counted once.
+std::set<QString> Placeholders(const QString& text) {
+    static const QRegularExpression placeholder(QStringLiteral("%[1-9]"));
+    std::set<QString> found;
+    for (const auto& match : placeholder.globalMatch(text))
+        found.insert(match.captured());
+    return found;
+}
+
+QString Describe(LangIds ids) {
+    return QStringLiteral("%1/%2").arg(ids.japanese).arg(ids.english);
+}
+
+void ExpectBothForms(const QString& japanese, const QString& english, const QString& what) {
+    EXPECT_FALSE(japanese.trimmed().isEmpty()) << what.toStdString();
+    EXPECT_FALSE(english.trimmed().isEmpty()) << what.toStdString();
+    EXPECT_FALSE(english.contains(JapaneseScript())) << what.toStdString();
+    EXPECT_EQ(Placeholders(japanese), Placeholders(english)) << what.toStdString();
+}
+
+TEST(StringTableTest, EveryNamedMessageHasBothFormsWithTheSamePlaceholders) {
+    for (const LangIds message : text::kAll) {
+        const QString japanese = ResourceString(message.japanese);
+        ExpectBothForms(japanese, ResourceString(message.english), Describe(message));
+        EXPECT_TRUE(japanese.contains(JapaneseScript())) << Describe(message).toStdString();
     }
+    // A message that names a file or a count must have somewhere to put it.
+    for (const LangIds message :
+         {text::kAgreementUnreadable, text::kCropsFailed, text::kFlushFailed, text::kPathsTooLong,
+          text::kImageListNotSaved, text::kRectFileNotSaved, text::kNoBrowser,
+          text::kMoreFailedFiles}) {
+        EXPECT_EQ(Placeholders(ResourceString(message.english)), std::set<QString>{"%1"})
+            << Describe(message).toStdString();
+    }
+}
+
+TEST(StringTableTest, NoTwoNamesShareANumberAndEveryNumberInTheTableIsNamed) {
+    std::map<int, int> uses;
+    for (const LangIds message : text::kAll) {
+        ++uses[message.japanese];
+        ++uses[message.english];
+    }
+    for (const auto& [id, count] : uses)
+        EXPECT_EQ(count, 1) << id;
+
+    QFile file(QString::fromLatin1(kStringTableResource));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto table = ParseStringTable(file.readAll());
+    std::set<int> templates;
+    for (const LangIds dialog : dialog::kAll)
+        templates.insert({dialog.japanese, dialog.english});
+    for (auto it = table.cbegin(); it != table.cend(); ++it) {
+        const QString key = it.key();
+        if (key.contains(u'.'))
+            EXPECT_TRUE(templates.contains(key.section(u'.', 0, 0).toInt())) << key.toStdString();
+        else
+            EXPECT_TRUE(uses.contains(key.toInt())) << "text " << key.toStdString() << " unnamed";
+    }
+}
+
+// The controls with a text in each dialog's two templates.
+TEST(StringTableTest, EveryDialogHasTheSameTextsInBothLanguages) {
+    QFile file(QString::fromLatin1(kStringTableResource));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto table = ParseStringTable(file.readAll());
+    const auto controlsOf = [&](int templateId) {
+        std::set<int> controls;
+        const QString prefix = QStringLiteral("%1.").arg(templateId);
+        for (auto it = table.cbegin(); it != table.cend(); ++it) {
+            if (it.key().startsWith(prefix))
+                controls.insert(it.key().mid(prefix.size()).toInt());
+        }
+        return controls;
+    };
+    for (const LangIds dialog : dialog::kAll) {
+        const std::set<int> controls = controlsOf(dialog.japanese);
+        EXPECT_EQ(controls, controlsOf(dialog.english)) << Describe(dialog).toStdString();
+        for (const int control : {control::kTitle, control::kOk, control::kCancel})
+            EXPECT_TRUE(controls.contains(control)) << Describe(dialog).toStdString();
+        for (const int control : controls) {
+            ExpectBothForms(DialogText(dialog.japanese, control),
+                            DialogText(dialog.english, control),
+                            QStringLiteral("%1.%2").arg(Describe(dialog)).arg(control));
+        }
+    }
+    // Every captioned control the crop settings dialog builds.
+    const std::set<int> cropControls = controlsOf(dialog::kCropSettings.english);
+    using namespace control;
+    for (const int control :
+         {kPixelUnit, kPercentUnit, kLossless, kRecompress, kQualityButton, kActualSize, kGrid,
+          kUnitGroup, kModeGroup, kUnnumbered + kTopLeftReadout, kUnnumbered + kBottomRightReadout,
+          kUnnumbered + kWidthReadout, kUnnumbered + kHeightReadout}) {
+        EXPECT_TRUE(cropControls.contains(control)) << control;
+    }
+}
+
+// Code that still passes bare numbers (LangString(130, 151)) must pass a pair
+// the header names, so the checks above cover it too.
+TEST(StringTableTest, BareNumbersInTheCodeAreNamedMessages) {
+    std::set<std::pair<int, int>> named;
+    for (const LangIds message : text::kAll)
+        named.insert({message.japanese, message.english});
+    const QRegularExpression call(QStringLiteral("LangString\\((\\d+),\\s*(\\d+)\\)"));
+    const QDir root(QStringLiteral(PELMORA_SOURCE_DIR));
+    int files = 0;
+    for (const char* folder : {"platform", "engine", "images", "croprects", "app", "cli",
+                               "launcher", "tools", "bench"}) {
+        QDirIterator it(root.filePath(QString::fromLatin1(folder)), {"*.h", "*.cpp"}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile source(it.next());
+            ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << source.fileName().toStdString();
+            ++files;
+            const QString code = QString::fromUtf8(source.readAll());
+            for (const auto& match : call.globalMatch(code)) {
+                EXPECT_TRUE(named.contains({match.captured(1).toInt(), match.captured(2).toInt()}))
+                    << source.fileName().toStdString() << ": " << match.captured().toStdString();
+            }
+        }
+    }
+    EXPECT_GT(files, 50);
+}
+
+// The wording stays as it is, odd spelling included: a well-meant correction
+// would change a text users see.
+TEST(StringTableTest, KeepsTheProgramsOwnSpelling) {
+    EXPECT_EQ(ResourceString(text::kNoImages.english),
+              QStringLiteral("You can do this operation after you add jmages."));
     EXPECT_EQ(ResourceString(136), QString());  // a number nobody uses
-}
-
-TEST(StringTableTest, HoldsTheAgreementDialogTexts) {
-    EXPECT_EQ(DialogText(11600, 0), QStringLiteral("ソフトウェア使用契約"));
-    EXPECT_EQ(DialogText(11600, 1), QStringLiteral("上記契約に同意してソフトウェアを使用する"));
-    EXPECT_EQ(DialogText(11600, 2),
-              QStringLiteral("上記契約に同意しないでソフトウェアをアンインストールする"));
-    EXPECT_EQ(DialogText(11601, 0), QStringLiteral("End user license agreement"));
-    EXPECT_EQ(DialogText(11601, 1), QStringLiteral("I agree and continue"));
-    EXPECT_EQ(DialogText(11601, 2), QStringLiteral("I disagree and uninstall this program"));
-}
-
-TEST(StringTableTest, LauncherMessagesExistInBothLanguages) {
-    const QRegularExpression japanese(QStringLiteral("[\\x{3040}-\\x{30FF}\\x{4E00}-\\x{9FFF}]"));
-    for (const auto& [ja, en] : {std::pair{11621, 11622}, std::pair{11623, 11624}}) {
-        EXPECT_TRUE(ResourceString(ja).contains(japanese)) << ja;
-        EXPECT_FALSE(ResourceString(en).isEmpty()) << en;
-        EXPECT_FALSE(ResourceString(en).contains(japanese)) << en;
-    }
-    // The unreadable-agreement message names the file.
-    EXPECT_TRUE(ResourceString(11623).contains(QStringLiteral("%1")));
-    EXPECT_TRUE(ResourceString(11624).contains(QStringLiteral("%1")));
 }
 
 }  // namespace

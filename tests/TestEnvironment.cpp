@@ -4,8 +4,10 @@
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QThread>
@@ -22,16 +24,79 @@ char g_program[] = "test";
 char* g_argv[] = {g_program, nullptr};
 std::unique_ptr<QApplication> g_application;
 
+// Watches for a modal window nobody answers. It polls from the GUI thread's
+// event loop, which a modal window's own loop keeps running.
+class ModalWatchdog {
+  public:
+    ModalWatchdog() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+        timer_.start(kPollMs);
+    }
+
+    int patienceMs = kModalPatienceMs;
+
+  private:
+    static constexpr int kPollMs = 100;
+
+    void Poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        // A progress window is modal while its operation runs; only the
+        // operation ends it.
+        if (modal == nullptr || modal->inherits("CProgressDlg")) {
+            watched_ = nullptr;
+            return;
+        }
+        if (modal != watched_) {
+            watched_ = modal;
+            since_.start();
+            return;
+        }
+        if (since_.elapsed() < patienceMs)
+            return;
+        watched_ = nullptr;
+        const auto* box = qobject_cast<QMessageBox*>(modal);
+        ADD_FAILURE() << "unexpected modal window " << modal->metaObject()->className() << " \""
+                      << modal->windowTitle().toStdString() << "\""
+                      << (box != nullptr ? " saying \"" + box->text().toStdString() + '"' : "")
+                      << " was up " << patienceMs << " ms unanswered; closed it";
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->done(QDialog::Rejected);
+        } else {
+            modal->close();
+        }
+    }
+
+    QTimer timer_;
+    QPointer<QWidget> watched_;
+    QElapsedTimer since_;
+};
+
+std::unique_ptr<ModalWatchdog> g_watchdog;
+
 }  // namespace
 
 // Several files of one test program may each register the environment.
 void ApplicationEnvironment::SetUp() {
-    if (!g_application)
+    if (!g_application) {
         g_application = std::make_unique<QApplication>(g_argc, g_argv);
+        g_watchdog = std::make_unique<ModalWatchdog>();
+    }
 }
 
 void ApplicationEnvironment::TearDown() {
+    g_watchdog.reset();
     g_application.reset();
+}
+
+ScopedModalPatience::ScopedModalPatience(int milliseconds)
+    : saved_(g_watchdog ? g_watchdog->patienceMs : kModalPatienceMs) {
+    if (g_watchdog)
+        g_watchdog->patienceMs = milliseconds;
+}
+
+ScopedModalPatience::~ScopedModalPatience() {
+    if (g_watchdog)
+        g_watchdog->patienceMs = saved_;
 }
 
 ScopedEnv::ScopedEnv(const char* name, std::optional<QByteArray> value) : name_(name) {

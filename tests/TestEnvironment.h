@@ -21,10 +21,29 @@ namespace testing_support {
 // The QApplication of a test program with windows, made before the first
 // test and deleted after the last. Register it once per program:
 //   const auto* const kApp = AddGlobalTestEnvironment(new ApplicationEnvironment);
+// It also keeps the modal watchdog: a modal window (other than a progress
+// window) that stays up longer than kModalPatienceMs fails the running test
+// and is closed, so a box nobody answers ends the test in seconds instead of
+// hanging it to the CTest timeout. Expected boxes are answered (ModalScript)
+// long before that.
 class ApplicationEnvironment : public ::testing::Environment {
   public:
     void SetUp() override;
     void TearDown() override;
+};
+
+inline constexpr int kModalPatienceMs = 15000;
+
+// Shortens the watchdog's patience while it lives, for a test of the watchdog.
+class ScopedModalPatience {
+  public:
+    explicit ScopedModalPatience(int milliseconds);
+    ~ScopedModalPatience();
+    ScopedModalPatience(const ScopedModalPatience&) = delete;
+    ScopedModalPatience& operator=(const ScopedModalPatience&) = delete;
+
+  private:
+    int saved_;
 };
 
 // Sets (or, with nullopt, unsets) an environment variable until destroyed.

@@ -9,24 +9,77 @@ namespace {
 
 using testing_support::PixelRectangle;
 
-TEST(ViewLayoutTest, ChildrenAtTheStartingSize) {
-    const ViewLayout l = ComputeViewLayout(984, 728, SheetSizes{});
-    // nearest(984 * 0.0125) = 12, nearest(984 * 0.45625) = 449.
-    EXPECT_EQ(l.imageList, QRect(12, 40, 449, 648));
-    // nearest(984 * 0.5125) = 504, nearest(984 * 0.475) = 467, nearest(728 * 0.2416..) = 176.
-    EXPECT_EQ(l.rectangleList, QRect(504, 40, 467, 176));
-    // 208: nearest(612.54) - 35 = 578; top 40 + 176 + 25 - 18 = 223.
-    EXPECT_EQ(l.add, QRect(578, 223, 70, 18));
-    EXPECT_EQ(l.edit, QRect(Nearest(984 * 0.74875) - 35, 223, 70, 18));
-    // Preview from 40 + 176 + 34 = 250 down to H - 40.
-    EXPECT_EQ(l.preview, QRect(504, 250, 467, 728 - 40 - 250));
-    EXPECT_EQ(l.next, QRect(971 - 20, 688 - 18, 20, 18));
-    EXPECT_EQ(l.previous, QRect(971 - 40, 688 - 18, 20, 18));
-    EXPECT_EQ(l.previewCorner, QRect(931, 670, 40, 18));
-    // Crop buttons: English sheet 320 x 48, cells 160 x 24, top H - 24 - 9.
-    EXPECT_EQ(l.cropSelected, QRect(Nearest(984 * 0.635) - 80, 695, 160, 24));
-    EXPECT_EQ(l.removeSelected, QRect(Nearest(984 * 0.1525) - 35, 728 - 18 - 11, 70, 18));
-    EXPECT_EQ(l.home, QRect(984 - 25 - 63, 6, 17, 17));
+// Every child at three client sizes, worked out by hand from the layout
+// table (nearest(x) is x + 0.5 truncated) with the English sheets. 984 x 728
+// is the starting size, 800 x 600 the smallest; at 800, W x 0.5125 is
+// 409.99999999999994, which truncation alone would make 409; at 1000 x 1001,
+// 12.5, 512.5 and 867.5 are exact halves, which rounding half to even would
+// take down.
+struct ExpectedLayout {
+    QSize client;
+    QRect imageList, removeSelected, removeAll, rectangleList, add, edit, remove, preview,
+        previewCorner, previous, next, cropSelected, cropAll, close, minimise, help, home,
+        imagesHint, rectanglesHint;
+};
+
+const ExpectedLayout kLayouts[] = {
+    {{984, 728},           {12, 40, 449, 648},  {115, 699, 70, 18},  {290, 699, 70, 18},
+     {504, 40, 467, 176},  {578, 223, 70, 18},  {702, 223, 70, 18},  {826, 223, 70, 18},
+     {504, 250, 467, 438}, {931, 670, 40, 18},  {931, 670, 20, 18},  {951, 670, 20, 18},
+     {545, 695, 160, 24},  {774, 695, 160, 24}, {959, 6, 17, 17},    {938, 6, 17, 17},
+     {917, 6, 17, 17},     {896, 6, 17, 17},    {161, 324, 150, 80}, {662, 97, 150, 80}},
+    {{800, 600},           {10, 40, 365, 520},  {87, 571, 70, 18},   {229, 571, 70, 18},
+     {410, 40, 380, 145},  {463, 192, 70, 18},  {564, 192, 70, 18},  {665, 192, 70, 18},
+     {410, 219, 380, 341}, {750, 542, 40, 18},  {750, 542, 20, 18},  {770, 542, 20, 18},
+     {428, 567, 160, 24},  {614, 567, 160, 24}, {775, 6, 17, 17},    {754, 6, 17, 17},
+     {733, 6, 17, 17},     {712, 6, 17, 17},    {117, 260, 150, 80}, {525, 72, 150, 80}},
+    {{1000, 1001},         {13, 40, 456, 921},  {118, 972, 70, 18},  {295, 972, 70, 18},
+     {513, 40, 475, 242},  {588, 289, 70, 18},  {714, 289, 70, 18},  {840, 289, 70, 18},
+     {513, 316, 475, 645}, {948, 943, 40, 18},  {948, 943, 20, 18},  {968, 943, 20, 18},
+     {555, 968, 160, 24},  {788, 968, 160, 24}, {975, 6, 17, 17},    {954, 6, 17, 17},
+     {933, 6, 17, 17},     {912, 6, 17, 17},    {166, 461, 150, 80}, {675, 148, 150, 80}},
+};
+
+TEST(ViewLayoutTest, ChildrenStandWhereTheLayoutTablePutsThem) {
+    for (const ExpectedLayout& e : kLayouts) {
+        const ViewLayout l = ComputeViewLayout(e.client.width(), e.client.height(), SheetSizes{});
+        SCOPED_TRACE(testing::Message() << e.client.width() << " x " << e.client.height());
+        EXPECT_EQ(l.imageList, e.imageList);
+        EXPECT_EQ(l.removeSelected, e.removeSelected);
+        EXPECT_EQ(l.removeAll, e.removeAll);
+        EXPECT_EQ(l.rectangleList, e.rectangleList);
+        EXPECT_EQ(l.add, e.add);
+        EXPECT_EQ(l.edit, e.edit);
+        EXPECT_EQ(l.remove, e.remove);
+        EXPECT_EQ(l.preview, e.preview);
+        EXPECT_EQ(l.previewCorner, e.previewCorner);
+        EXPECT_EQ(l.previous, e.previous);
+        EXPECT_EQ(l.next, e.next);
+        EXPECT_EQ(l.cropSelected, e.cropSelected);
+        EXPECT_EQ(l.cropAll, e.cropAll);
+        EXPECT_EQ(l.close, e.close);
+        EXPECT_EQ(l.minimise, e.minimise);
+        EXPECT_EQ(l.help, e.help);
+        EXPECT_EQ(l.home, e.home);
+        EXPECT_EQ(l.imagesHint, e.imagesHint);
+        EXPECT_EQ(l.rectanglesHint, e.rectanglesHint);
+    }
+}
+
+TEST(ViewLayoutTest, JapaneseCropButtonsAreWiderAndCentredTheSame) {
+    SheetSizes japanese;
+    japanese.cropButtons = QSize(400, 48);
+    const ViewLayout l = ComputeViewLayout(984, 728, japanese);
+    EXPECT_EQ(l.cropSelected, QRect(525, 695, 200, 24));
+    EXPECT_EQ(l.cropAll, QRect(754, 695, 200, 24));
+}
+
+TEST(ViewLayoutTest, NearestRoundsHalvesUp) {
+    EXPECT_EQ(Nearest(12.5), 13);
+    EXPECT_EQ(Nearest(512.5), 513);
+    EXPECT_EQ(Nearest(409.99999999999994), 410);
+    EXPECT_EQ(Nearest(12.49), 12);
+    EXPECT_EQ(Nearest(0.0), 0);
 }
 
 TEST(ViewLayoutTest, CloseStaysEightPixelsFromTheRightAndListsFortyFromTheTop) {
@@ -42,13 +95,6 @@ TEST(ViewLayoutTest, CloseStaysEightPixelsFromTheRightAndListsFortyFromTheTop) {
     SheetSizes japanese;
     japanese.cropButtons = QSize(400, 48);
     EXPECT_EQ(ComputeViewLayout(984, 728, japanese).cropAll.width(), 200);
-}
-
-TEST(ViewLayoutTest, HintsAreCentredOnTheirAreas) {
-    const ViewLayout l = ComputeViewLayout(984, 728, SheetSizes{});
-    // Images area: (12, 49) size 449 x 631.
-    EXPECT_EQ(l.imagesHint, QRect(12 + (449 - 150) / 2, 49 + (631 - 80) / 2, 150, 80));
-    EXPECT_EQ(l.rectanglesHint, QRect(504 + (467 - 150) / 2, 49 + (176 - 80) / 2, 150, 80));
 }
 
 TEST(ViewLayoutTest, DraggedEdgesStopAtTheMinimumSize) {

@@ -10,6 +10,7 @@
 #include "engine/Img.h"
 #include "images/ImgThumb.h"
 #include "platform/PlatformUi.h"
+#include "platform/ResourceIds.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -81,7 +82,7 @@ int main(int argc, char** argv) {
     }
     dialog.show();
     if (parser.isSet("actual")) {
-        auto* box = dialog.findChild<QAbstractButton*>(ControlName(1015));
+        auto* box = dialog.findChild<QAbstractButton*>(ControlName(control::kActualSize));
         if (box != nullptr)
             box->click();
     }
