@@ -10,6 +10,7 @@
 #include "images/ImgList.h"
 #include "platform/Language.h"
 #include "platform/MessageBoxes.h"
+#include "platform/ResourceIds.h"
 #include "platform/StringTable.h"
 #include "platform/WebPage.h"
 
@@ -28,7 +29,7 @@ namespace {
 class PreviewPane : public QWidget {
   public:
     PreviewPane(CChildView* view) : QWidget(view), view_(view) {
-        setObjectName(QStringLiteral("211"));
+        setObjectName(ControlName(control::kView));
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
@@ -45,14 +46,14 @@ class PreviewPane : public QWidget {
 
 QImage LoadResourcePicture(int number) {
     CImg picture;
-    if (picture.LoadFromResource(QStringLiteral(":/pelmora/bitmaps/%1.png").arg(number)) == 0)
+    if (picture.LoadFromResource(PictureResource(number)) == 0)
         return {};
     return picture.Image();
 }
 
 // The Japanese or the English picture by the language rule.
-QImage LangPicture(int japanese, int english) {
-    return LoadResourcePicture(IsJapaneseLanguage() ? japanese : english);
+QImage LangPicture(LangIds pictures) {
+    return LoadResourcePicture(ByLanguage(pictures));
 }
 
 }  // namespace
@@ -91,14 +92,14 @@ CChildView::~CChildView() {
 }
 
 void CChildView::LoadSheets() {
-    rectButtons_ = LangPicture(132, 157);
-    cropButtons_ = LangPicture(133, 155);
-    removeButtons_ = LangPicture(134, 156);
-    stepButtons_ = LoadResourcePicture(135);
-    captionIcons_ = LoadResourcePicture(136);
-    captionActive_ = LoadResourcePicture(131);
-    captionInactive_ = LoadResourcePicture(158);
-    cornerPicture_ = LoadResourcePicture(219);
+    rectButtons_ = LangPicture(picture::kRectButtons);
+    cropButtons_ = LangPicture(picture::kCropButtons);
+    removeButtons_ = LangPicture(picture::kRemoveButtons);
+    stepButtons_ = LoadResourcePicture(picture::kStepButtons);
+    captionIcons_ = LoadResourcePicture(picture::kCaptionIcons);
+    captionActive_ = LoadResourcePicture(picture::kCaptionActive);
+    captionInactive_ = LoadResourcePicture(picture::kCaptionInactive);
+    cornerPicture_ = LoadResourcePicture(picture::kCorner);
     sheets_.rectangleButtons = rectButtons_.size();
     sheets_.cropButtons = cropButtons_.size();
     sheets_.removeButtons = removeButtons_.size();
@@ -132,13 +133,12 @@ void CChildView::CreateChildren() {
     MakeButton(kCmdCropAll, cropButtons_, 1, 2);
 
     imageList_ = new CImgList(this);
-    imageList_->setObjectName(QStringLiteral("203"));
+    imageList_->setObjectName(ControlName(control::kImageList));
     imageList_->SetCollection(&images_);
     connect(imageList_, &CImgList::ImageClicked, this, &CChildView::OnImageClicked);
     connect(imageList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { update(); });
-    imagesHint_ =
-        new CHelpWnd(IsJapaneseLanguage() ? kImagesHintJapanese : kImagesHintEnglish, this);
+    imagesHint_ = new CHelpWnd(ByLanguage(text::kImagesHint), this);
     imagesHint_->SetTakesDrops(true);
     connect(imagesHint_, &CHelpWnd::UrlsDropped, this, &CChildView::AddDroppedUrls);
 
@@ -146,9 +146,8 @@ void CChildView::CreateChildren() {
     MakeButton(kCmdRemoveAll, removeButtons_, 1, 2);
 
     rectList_ = new CCropRectListBox(this);
-    rectList_->setObjectName(QStringLiteral("212"));
-    rectanglesHint_ =
-        new CHelpWnd(IsJapaneseLanguage() ? kRectanglesHintJapanese : kRectanglesHintEnglish, this);
+    rectList_->setObjectName(ControlName(control::kRectList));
+    rectanglesHint_ = new CHelpWnd(ByLanguage(text::kRectanglesHint), this);
     rectanglesHint_->SetTakesDrops(true);
     connect(rectanglesHint_, &CHelpWnd::UrlsDropped, this, &CChildView::AddDroppedUrls);
 
@@ -290,7 +289,7 @@ void CChildView::OnCommand(int command) {
 bool CChildView::RefuseWithoutImages() {
     if (images_.Count() > 0)
         return false;
-    ShowNotice(this, LangString(129, 146));
+    ShowNotice(this, LangString(text::kNoImages));
     return true;
 }
 
@@ -298,11 +297,11 @@ bool CChildView::RefuseWithoutSelectedRect() {
     if (RefuseWithoutImages())
         return true;
     if (rects_.IsEmpty()) {
-        ShowNotice(this, LangString(130, 151));
+        ShowNotice(this, LangString(text::kNoCropRects));
         return true;
     }
     if (rectList_->SelectedRow() < 0) {
-        ShowNotice(this, LangString(131, 152));
+        ShowNotice(this, LangString(text::kNoCropRectSelected));
         return true;
     }
     return false;
@@ -313,10 +312,10 @@ void CChildView::OnRemoveImages(bool all) {
         return;
     const std::vector<int> selected = imageList_->SelectedRows();
     if (!all && selected.empty()) {
-        ShowNotice(this, LangString(132, 147));
+        ShowNotice(this, LangString(text::kNoImageSelected));
         return;
     }
-    if (!AskQuestion(this, LangString(133, 148)))
+    if (!AskQuestion(this, LangString(text::kConfirmRemoveImages)))
         return;
     if (all) {
         images_.RemoveAll();
@@ -331,7 +330,7 @@ void CChildView::OnAddCropRect() {
     if (RefuseWithoutImages())
         return;
     if (images_.CurrentIndex() < 0) {
-        ShowNotice(this, LangString(129, 146));
+        ShowNotice(this, LangString(text::kNoImages));
         return;
     }
     CCropRect rect;
@@ -365,7 +364,7 @@ void CChildView::OnDeleteCropRect() {
     if (RefuseWithoutSelectedRect())
         return;
     const int index = rectList_->SelectedRow();
-    if (!AskQuestion(this, LangString(154, 155)))
+    if (!AskQuestion(this, LangString(text::kConfirmDeleteRect)))
         return;
     RemoveCropRect(index);
 }
@@ -387,7 +386,7 @@ void CChildView::OpenPage(bool home) {
     const QPointer<CChildView> view(this);
     const std::function<void()> failed = [view, url] {
         if (view != nullptr)
-            ShowNotice(view, LangString(kNoBrowserJapanese, kNoBrowserEnglish).arg(url.toString()));
+            ShowNotice(view, LangString(text::kNoBrowser).arg(url.toString()));
     };
     if (openPage_) {
         openPage_(url, failed);

@@ -35,11 +35,6 @@ class CImgList;
 class CImgThumb;
 class CPictureButton;
 
-// The notice naming a page that no browser could be opened on (Japanese,
-// English); %1 is its address.
-inline constexpr int kNoBrowserJapanese = 11853;
-inline constexpr int kNoBrowserEnglish = 11854;
-
 // What the view reads from the program around it.
 struct ViewEnvironment {
     AppSettings* settings = nullptr;  // edited by the crop settings dialog

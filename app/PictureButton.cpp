@@ -1,6 +1,7 @@
 #include "app/PictureButton.h"
 
 #include "app/ViewColors.h"
+#include "platform/ResourceIds.h"
 
 #include <QPainter>
 
@@ -11,7 +12,7 @@ CPictureButton::CPictureButton(int command, const QImage& sheet, const QRect& no
       sheet_(sheet),
       normalCell_(normalCell),
       caption_(caption) {
-    setObjectName(QString::number(command));
+    setObjectName(ControlName(command));
     setFocusPolicy(Qt::NoFocus);
     resize(normalCell.size());
 }

@@ -5,6 +5,7 @@
 #include "images/ImageCollectionUi.h"
 #include "platform/Logging.h"
 #include "platform/MessageBoxes.h"
+#include "platform/ResourceIds.h"
 #include "platform/StringTable.h"
 
 #include <QFile>
@@ -23,14 +24,14 @@ void ViewDataFiles::Load(QWidget* parent, ImageCollection& images, CropRectList&
 
 void ViewDataFiles::LoadRects(QWidget* parent, CropRectList& rects,
                               const ProgressFactory& progress) const {
-    std::vector<CCropRect> loaded;
-    if (!ReadRectFile(rectFile_, loaded))
+    const RectFileContents file = ReadRectFile(rectFile_);
+    if (!file.status.ok())
         return;
     const qint64 bytes = QFile(rectFile_).size();
     const std::unique_ptr<ProgressSink> window =
         progress ? progress(parent, static_cast<int>(std::min<qint64>(bytes, INT_MAX))) : nullptr;
     int done = 0;
-    for (const CCropRect& rect : loaded) {
+    for (const CCropRect& rect : file.rects) {
         rects.Add(rect);
         done += kRectRecordSize;
         if (window && window->Step(done) == 0)
@@ -43,9 +44,9 @@ void ViewDataFiles::Save(QWidget* owner, const ImageCollection& images, const Cr
         return;
     saved_ = true;
     SaveImageListOrWarn(owner, images, imageFile_);
-    QString error;
-    if (!WriteRectFile(rectFile_, rects.Rects(), &error)) {
-        qCWarning(lcApp).noquote() << "RECT.DAT not saved:" << rectFile_ << error;
-        ShowNotice(owner, LangString(11845, 11846).arg(rectFile_));
+    const Status written = WriteRectFile(rectFile_, rects.Rects());
+    if (!written.ok()) {
+        qCWarning(lcApp).noquote() << "RECT.DAT not saved:" << rectFile_ << written.errorString();
+        ShowNotice(owner, LangString(text::kRectFileNotSaved).arg(rectFile_));
     }
 }

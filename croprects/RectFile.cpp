@@ -80,18 +80,3 @@ RectFileContents ReadRectFile(const QString& path) {
 Status WriteRectFile(const QString& path, const std::vector<CCropRect>& rects) {
     return WriteFileAtomically(path, SerializeRectRecords(rects));
 }
-
-bool ReadRectFile(const QString& path, std::vector<CCropRect>& rects, QString* error) {
-    RectFileContents contents = ReadRectFile(path);
-    rects = std::move(contents.rects);
-    if (error != nullptr)
-        *error = contents.status.errorString();
-    return contents.status.ok();
-}
-
-bool WriteRectFile(const QString& path, const std::vector<CCropRect>& rects, QString* error) {
-    const Status status = WriteRectFile(path, rects);
-    if (error != nullptr)
-        *error = status.errorString();
-    return status.ok();
-}

@@ -28,8 +28,3 @@ RectFileContents ReadRectFile(const QString& path);
 // Writes a complete new file in place of the old one, or leaves the old one
 // and says why.
 Status WriteRectFile(const QString& path, const std::vector<CCropRect>& rects);
-
-// The same with a flag and an output parameter, for the callers not yet
-// moved to the forms above (the main view, a fuzz target).
-bool ReadRectFile(const QString& path, std::vector<CCropRect>& rects, QString* error = nullptr);
-bool WriteRectFile(const QString& path, const std::vector<CCropRect>& rects, QString* error);

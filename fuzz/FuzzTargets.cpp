@@ -309,11 +309,11 @@ int FuzzRectFile(const std::uint8_t* data, std::size_t size) {
         FUZZ_CHECK(StoredAs(reread[i], rects[i]));
         CheckResolve(rects[i]);
     }
-    std::vector<CCropRect> fromFile;
     const QString path = TheWorkspace().WriteInput(data, size, QStringLiteral("RECT.DAT"));
-    FUZZ_CHECK(ReadRectFile(path, fromFile) && fromFile.size() == rects.size());
+    const RectFileContents fromFile = ReadRectFile(path);
+    FUZZ_CHECK(fromFile.status.ok() && fromFile.rects.size() == rects.size());
     for (std::size_t i = 0; i < rects.size(); ++i)
-        FUZZ_CHECK(SameRect(fromFile[i], rects[i]));
+        FUZZ_CHECK(SameRect(fromFile.rects[i], rects[i]));
     return 0;
 }
 
@@ -331,11 +331,10 @@ int FuzzImageList(const std::uint8_t* data, std::size_t size) {
     const QByteArray again = SerializeImageRecords(paths);
     FUZZ_CHECK(again.size() == fitting.size() * kImageRecordSize);
     FUZZ_CHECK(ParseImageRecords(again) == fitting);
-    QStringList fromFile;
-    qint64 fileSize = -1;
     const QString path = TheWorkspace().WriteInput(data, size, QStringLiteral("IMG.DAT"));
-    FUZZ_CHECK(ReadImageListFile(path, fromFile, &fileSize));
-    FUZZ_CHECK(fromFile == paths && fileSize == static_cast<qint64>(size));
+    const ImageListContents fromFile = ReadImageListFile(path);
+    FUZZ_CHECK(fromFile.status.ok());
+    FUZZ_CHECK(fromFile.paths == paths && fromFile.fileSize == static_cast<qint64>(size));
     return 0;
 }
 

@@ -21,13 +21,6 @@ inline constexpr int kHintFontHeight = 12;
 inline constexpr int kHintTextMargin = 8;
 inline constexpr int kHintCornerEllipse = 4;
 
-// Old names of the two hints' texts (text::kImagesHint, text::kRectanglesHint
-// in platform/ResourceIds.h), kept only until the view names them itself.
-inline constexpr int kImagesHintJapanese = text::kImagesHint.japanese;
-inline constexpr int kImagesHintEnglish = text::kImagesHint.english;
-inline constexpr int kRectanglesHintJapanese = text::kRectanglesHint.japanese;
-inline constexpr int kRectanglesHintEnglish = text::kRectanglesHint.english;
-
 // The card drawn off-screen; null for an empty size.
 std::unique_ptr<QImage> DrawHintCard(const QString& text, QSize size);
 

@@ -208,15 +208,15 @@ AddSummary ImageCollection::AddImages(const QStringList& paths, int jobs,
 bool ImageCollection::LoadImageList(const QString& file, int jobs,
                                     const std::function<void(qint64, qint64)>& onProgress,
                                     const std::function<void()>& whileWaiting) {
-    QStringList paths;
-    qint64 size = 0;
-    if (!ReadImageListFile(file, paths, &size))
+    const ImageListContents list = ReadImageListFile(file);
+    if (!list.status.ok())
         return false;
+    const qint64 size = list.fileSize;
     if (onProgress)
         onProgress(0, size);
     qint64 done = 0;
     AddImages(
-        paths, jobs,
+        list.paths, jobs,
         [&](int, AddOutcome outcome) {
             if (outcome != AddOutcome::kAdded)
                 return;

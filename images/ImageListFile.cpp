@@ -49,11 +49,3 @@ ImageListContents ReadImageListFile(const QString& file) {
 Status WriteImageListFile(const QString& file, const QStringList& paths) {
     return WriteFileAtomically(file, SerializeImageRecords(paths));
 }
-
-bool ReadImageListFile(const QString& file, QStringList& paths, qint64* fileSize) {
-    ImageListContents contents = ReadImageListFile(file);
-    paths = std::move(contents.paths);
-    if (fileSize != nullptr)
-        *fileSize = contents.fileSize;
-    return contents.status.ok();
-}

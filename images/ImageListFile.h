@@ -32,7 +32,3 @@ struct ImageListContents {
 ImageListContents ReadImageListFile(const QString& file);
 // Replaces the file as a whole, or leaves the old one and says why.
 Status WriteImageListFile(const QString& file, const QStringList& paths);
-
-// The same with a flag and output parameters, for the callers not yet moved
-// to the form above (the collection's loader, a fuzz target).
-bool ReadImageListFile(const QString& file, QStringList& paths, qint64* fileSize = nullptr);

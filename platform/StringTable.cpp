@@ -87,10 +87,6 @@ QString LangString(LangIds message) {
     return ResourceString(ByLanguage(message));
 }
 
-QString LangString(int japaneseId, int englishId) {
-    return LangString(LangIds{japaneseId, englishId});
-}
-
 QString DialogText(int templateId, int controlId) {
     return Table().value(QStringLiteral("%1.%2").arg(templateId).arg(controlId));
 }

@@ -19,9 +19,6 @@ QString ResourceString(int id);
 
 // The Japanese or the English string of a message, by the language rule.
 QString LangString(LangIds message);
-// The same by bare numbers; only the view still calls it, until its split
-// lands and it names its messages too.
-QString LangString(int japaneseId, int englishId);
 
 // A text of a dialog built from `templateId`; control 0 is its title.
 QString DialogText(int templateId, int controlId);

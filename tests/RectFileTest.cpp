@@ -121,14 +121,6 @@ TEST(RectFileTest, MissingFileLoadsNothingAndFailedWriteKeepsTheOldFile) {
     const Status unwritten = WriteRectFile(dir.path() + "/no/such/folder/RECT.DAT", {CCropRect()});
     EXPECT_FALSE(unwritten.ok());
     EXPECT_FALSE(unwritten.errorString().isEmpty());
-    // The older form the view still calls says the same.
-    std::vector<CCropRect> loaded{CCropRect()};
-    QString error;
-    EXPECT_FALSE(ReadRectFile(dir.path() + "/missing", loaded, &error));
-    EXPECT_TRUE(loaded.empty());
-    EXPECT_EQ(error, missing.status.errorString());
-    EXPECT_FALSE(WriteRectFile(dir.path() + "/no/such/folder/RECT.DAT", {CCropRect()}, &error));
-    EXPECT_EQ(error, unwritten.errorString());
 }
 
 // Pixel edges are written without conversion dust; percent values, and real

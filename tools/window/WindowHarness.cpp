@@ -28,6 +28,7 @@
 #include "platform/BrowseForFolder.h"
 #include "platform/Language.h"
 #include "platform/PlatformUi.h"
+#include "platform/ResourceIds.h"
 #include "platform/WindowUtils.h"
 
 #include <QAbstractButton>
@@ -118,7 +119,7 @@ void Tour(CMainFrame& frame, const QString& folder) {
     CChildView& view = *frame.View();
     Shoot(&frame, folder, "main-window");
     const auto button = [](QWidget* window, int id) {
-        return window->findChild<QAbstractButton*>(QString::number(id));
+        return window->findChild<QAbstractButton*>(ControlName(id));
     };
     QTemporaryDir out;
     auto* tour = new ModalTour({
