@@ -185,6 +185,6 @@ BatchResult CropBatch(const std::vector<BatchImage>& images, const std::vector<i
     RunCropPairs(result.plan.pairs, settings, control.jobs, counted, control.stop, &output,
                  control.memory);
     if (written > 0)
-        output.SyncFileSystem(&result.flushError);
+        result.flushError = output.SyncFileSystem().errorString();
     return result;
 }

@@ -155,10 +155,6 @@ int CImg::ToTrueColor() {
     return 1;
 }
 
-int CImg::ToDibSection() {
-    return image_.isNull() ? 1 : ToTrueColor();
-}
-
 std::unique_ptr<CImg> CImg::Crop(const PixelRect& rect) const {
     if (image_.isNull() || rect.IsEmpty() || rect.left < 0 || rect.top < 0 ||
         rect.right > GetWidth() || rect.bottom > GetHeight()) {

@@ -35,9 +35,6 @@ class CImg {
     // To 24 bits per pixel; alpha is blended over black. 1, or 0 when no new
     // picture could be made.
     int ToTrueColor();
-    // Kept for callers written against device-independent bitmaps: every
-    // picture here is one already, so this only makes sure it is 24-bit.
-    int ToDibSection();
 
     // A new image holding exactly `rect` of this one, or nothing when the
     // rectangle is empty or leaves the picture.

@@ -460,27 +460,25 @@ void OutputSession::Discard(Temporary& temporary) {
     }
 }
 
-bool OutputSession::SyncFileSystem(QString* error) {
+Status OutputSession::SyncFileSystem() {
 #if defined(Q_OS_LINUX)
     const int fd = ::open(Native(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const bool synced = fd >= 0 && ::syncfs(fd) == 0;
     const int code = errno;
     if (fd >= 0)
         ::close(fd);
-    if (!synced && error != nullptr) {
-        *error =
-            QStringLiteral("cannot flush %1 to its disk: %2").arg(folder_, SystemErrorText(code));
+    if (!synced) {
+        return Status::Failure(
+            QStringLiteral("cannot flush %1 to its disk: %2").arg(folder_, SystemErrorText(code)));
     }
-    return synced;
+    return {};
 #elif defined(Q_OS_WIN)
     // Each file was moved with MOVEFILE_WRITE_THROUGH; the volume cannot be
     // flushed without administrator rights.
-    Q_UNUSED(error);
-    return true;
+    return {};
 #else
-    Q_UNUSED(error);
     ::sync();
-    return true;
+    return {};
 #endif
 }
 

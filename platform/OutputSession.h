@@ -16,6 +16,8 @@
 // it notes the names it claims by exclusive create. The next run into the
 // folder removes what a run that is gone left there.
 
+#include "platform/Status.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -40,7 +42,7 @@ class OutputSession {
     int RemoveLeftovers();
 
     // Writes what the folder's file system holds in memory to its disk.
-    bool SyncFileSystem(QString* error = nullptr);
+    Status SyncFileSystem();
 
     // The ways of taking a name besides the exclusive create, which is always
     // there. A way the file system refuses is dropped for the session.

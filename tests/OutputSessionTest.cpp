@@ -263,11 +263,11 @@ TEST(OutputSessionTest, AnUnnamedTemporaryLeavesNoEntryWhileItIsWritten) {
 
 TEST(OutputSessionTest, FlushingTheFileSystemNamesAFolderThatIsGone) {
     QTemporaryDir dir;
-    EXPECT_TRUE(OutputSession(dir.path()).SyncFileSystem());
+    EXPECT_TRUE(OutputSession(dir.path()).SyncFileSystem().ok());
     const QString gone = dir.path() + QStringLiteral("/gone");
-    QString error;
-    EXPECT_FALSE(OutputSession(gone).SyncFileSystem(&error));
-    EXPECT_TRUE(error.contains(gone)) << error.toStdString();
+    const Status flushed = OutputSession(gone).SyncFileSystem();
+    EXPECT_FALSE(flushed.ok());
+    EXPECT_TRUE(flushed.errorString().contains(gone)) << flushed.errorString().toStdString();
 }
 
 class LeftoversTest : public ::testing::Test {
