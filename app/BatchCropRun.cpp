@@ -10,6 +10,7 @@
 #include <QFutureWatcher>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <deque>
 #include <mutex>
@@ -54,7 +55,10 @@ BatchRunSummary CBatchCropRun::CropImages(const BatchRunInput& input, bool allIm
 // so the view keeps painting and takes no input. Finished pairs queue up in
 // a mailbox that this thread empties, in the order they finished; a wake-up
 // that arrives while a step's paint pump is running leaves the emptying to
-// the loop already at work, so steps never nest and always go up.
+// the loop already at work, so steps never nest and always go up. Esc or a
+// close request on the progress window asks whether to stop; Yes starts no
+// further pair, and the pairs at work finish. The run goes on while the
+// question is up.
 BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
                                                const std::vector<int>& chosen,
                                                const QString& folder) {
@@ -93,8 +97,16 @@ BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
     QEventLoop loop;
     QObject receiver;  // lives on this thread: queued calls run here
     QString flushError;
+    std::atomic<bool> stop{false};
+    progress.SetStopRequest([&] {
+        if (stop.load())
+            return;  // stopping already
+        if (AskQuestion(&progress, LangString(text::kConfirmStopCrops), DefaultAnswer::kNo))
+            stop.store(true);
+    });
     BatchControl control;
     control.jobs = Jobs();
+    control.stop = &stop;
     control.onDone = [&](std::size_t index, const CropOutcome& outcome) {
         {
             const std::lock_guard<std::mutex> guard(mailLock);
@@ -122,6 +134,7 @@ BatchRunSummary CBatchCropRun::RunWithProgress(const BatchRunInput& input,
     for (auto& [index, outcome] : finished)
         outcomes[index] = std::move(outcome);
     TallyOutcomes(plan, outcomes, summary);
+    summary.stopped = stop.load() && summary.notDone > 0;
     summary.flushError = flushError;
     return summary;
 }

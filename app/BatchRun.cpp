@@ -40,8 +40,10 @@ void TallyOutcomes(const BatchPlan& plan, const std::vector<CropOutcome>& outcom
     const std::size_t count = std::min(plan.pairs.size(), outcomes.size());
     for (std::size_t i = 0; i < count; ++i) {
         const CropOutcome& outcome = outcomes[i];
-        if (outcome.notDone)
+        if (outcome.notDone) {
+            ++summary.notDone;
             continue;
+        }
         if (outcome.status.ok()) {
             ++summary.written;
             continue;
@@ -56,7 +58,9 @@ void TallyOutcomes(const BatchPlan& plan, const std::vector<CropOutcome>& outcom
 }
 
 QString CompletionMessage(const BatchRunSummary& summary) {
-    QString message = LangString(text::kCropsDone);
+    QString message =
+        summary.stopped ? LangString(text::kCropsStopped).arg(summary.written).arg(summary.notDone)
+                        : LangString(text::kCropsDone);
     if (!summary.flushError.isEmpty())
         message += QStringLiteral("\n\n") + LangString(text::kFlushFailed).arg(summary.flushError);
     if (summary.failed == 0)

@@ -33,19 +33,22 @@ struct BatchRunSummary {
     int lastStep = 0;      // the last number given to the progress window
     int written = 0;
     int failed = 0;
+    int notDone = 0;            // planned pairs never attempted: the user stopped the run first
+    bool stopped = false;       // the user stopped the run and pairs were left undone
     QStringList failedSources;  // each source with a failed pair once, in plan order
     QString flushError;         // the disk's answer when the outputs could not be flushed
 };
 
 // Counts the outcomes (indexed like the plan's pairs; pairs not attempted
-// are neither written nor failed).
+// are neither written nor failed, but not done).
 void TallyOutcomes(const BatchPlan& plan, const std::vector<CropOutcome>& outcomes,
                    BatchRunSummary& summary);
 
 // How many failed source files the completion message names.
 inline constexpr int kFailedFilesShown = 5;
 
-// "The process has been completed." and, when crops failed, how many and the
-// first few source files' names, and a flush the disk refused, by the
-// language rule.
+// "The process has been completed." (or, for a stopped run, that it was
+// stopped with the crops saved and not done) and, when crops failed, how
+// many and the first few source files' names, and a flush the disk refused,
+// by the language rule.
 QString CompletionMessage(const BatchRunSummary& summary);

@@ -73,6 +73,12 @@ std::vector<CropOutcome> ExecuteImage(const std::vector<CropPair>& pairs, const 
     }
     if (runnable.empty())
         return outcomes;
+    // Stopped while this image waited for memory: not worth reading it.
+    if (stop != nullptr && stop->load()) {
+        for (const std::size_t k : runnable)
+            outcomes[k].notDone = true;
+        return outcomes;
+    }
     const QString& source = pairs[task.first].source;
     std::vector<CropOutcome> done =
         settings.mode == CropMode::kLossless

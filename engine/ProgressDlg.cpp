@@ -117,7 +117,9 @@ int CProgressDlg::Step(int done) {
 }
 
 void CProgressDlg::BringToTop() {
-    raise();
+    // The stop question stands over this window; raising it would hide it.
+    if (!requestingStop_)
+        raise();
     update();
 }
 
@@ -131,4 +133,13 @@ void CProgressDlg::paintEvent(QPaintEvent* event) {
 
 void CProgressDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
+    RequestStop();
+}
+
+void CProgressDlg::RequestStop() {
+    if (!onStopRequest_ || requestingStop_)
+        return;
+    requestingStop_ = true;
+    onStopRequest_();
+    requestingStop_ = false;
 }

@@ -1,13 +1,17 @@
 #pragma once
 
 // The progress window of every long operation: a small borderless strip with
-// one bar, topmost, that cannot cancel anything. The operation creates it
-// with the number of steps, reports the steps done, and destroys it.
+// one bar, topmost. The operation creates it with the number of steps,
+// reports the steps done, and destroys it. An operation that can be stopped
+// hears of Esc and close requests through SetStopRequest; for the others
+// they do nothing.
 
 #include "platform/PixelRect.h"
 
 #include <QDialog>
 #include <QTimer>
+
+#include <functional>
 
 class QProgressBar;
 
@@ -57,8 +61,14 @@ class CProgressDlg : public QDialog {
     static constexpr int kHeightUnits = 18;
     static constexpr int kRaisePeriodMs = 1000;
 
-    // Esc does nothing: only the operation ends the window.
-    void reject() override {}
+    // Esc and close requests call `onStopRequest` (one call at a time: a
+    // request while it runs is dropped); the window stays until its
+    // operation ends it. Without one they do nothing.
+    void SetStopRequest(std::function<void()> onStopRequest) {
+        onStopRequest_ = std::move(onStopRequest);
+    }
+
+    void reject() override { RequestStop(); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -66,11 +76,14 @@ class CProgressDlg : public QDialog {
 
   private:
     void BringToTop();
+    void RequestStop();
 
     ProgressScale scale_;
     int position_ = 0;
     QProgressBar* bar_ = nullptr;
     QTimer raiseTimer_;
+    std::function<void()> onStopRequest_;
+    bool requestingStop_ = false;
 
     inline static int openCount_ = 0;
 };

@@ -9,9 +9,9 @@ void ShowNotice(QWidget* parent, const QString& text) {
     box.exec();
 }
 
-bool AskQuestion(QWidget* parent, const QString& text) {
+bool AskQuestion(QWidget* parent, const QString& text, DefaultAnswer defaultAnswer) {
     QMessageBox box(QMessageBox::Question, ApplicationName(), text,
                     QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(defaultAnswer == DefaultAnswer::kYes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

@@ -10,5 +10,9 @@ class QWidget;
 // OK button and the information icon.
 void ShowNotice(QWidget* parent, const QString& text);
 
+// Which button Enter presses in a question.
+enum class DefaultAnswer { kYes, kNo };
+
 // Yes and No buttons and the question icon; true only for Yes.
-bool AskQuestion(QWidget* parent, const QString& text);
+bool AskQuestion(QWidget* parent, const QString& text,
+                 DefaultAnswer defaultAnswer = DefaultAnswer::kYes);

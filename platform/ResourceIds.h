@@ -35,9 +35,11 @@ inline constexpr LangIds kConfirmDeleteRect{154, 155};
 inline constexpr LangIds kAgreementRefused{11621, 11622};
 inline constexpr LangIds kAgreementUnreadable{11623, 11624};  // %1: the agreement's path
 inline constexpr LangIds kCropsDone{11811, 11812};
-inline constexpr LangIds kCropsFailed{11813, 11814};        // %1: how many
-inline constexpr LangIds kMoreFailedFiles{11815, 11816};    // %1: how many not listed
-inline constexpr LangIds kFlushFailed{11817, 11818};        // %1: the system's reason
+inline constexpr LangIds kCropsFailed{11813, 11814};      // %1: how many
+inline constexpr LangIds kMoreFailedFiles{11815, 11816};  // %1: how many not listed
+inline constexpr LangIds kFlushFailed{11817, 11818};      // %1: the system's reason
+inline constexpr LangIds kConfirmStopCrops{11819, 11820};
+inline constexpr LangIds kCropsStopped{11821, 11822};       // %1: crops saved, %2: crops not done
 inline constexpr LangIds kPathsTooLong{11841, 11842};       // %1: how many files
 inline constexpr LangIds kImageListNotSaved{11843, 11844};  // %1: its path
 inline constexpr LangIds kRectFileNotSaved{11845, 11846};   // %1: its path
@@ -63,6 +65,8 @@ inline constexpr LangIds kAll[] = {
     kCropsFailed,
     kMoreFailedFiles,
     kFlushFailed,
+    kConfirmStopCrops,
+    kCropsStopped,
     kPathsTooLong,
     kImageListNotSaved,
     kRectFileNotSaved,

@@ -9,11 +9,20 @@
 #include "TestEnvironment.h"
 #include "TestSupport.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
+
+#include <iostream>
 
 #include <gtest/gtest.h>
 
@@ -324,6 +333,206 @@ TEST_F(BatchCropRunTest, TheSettingsChooseTheMethodAndTheQuality) {
     EXPECT_EQ(QSize(lossless.width, lossless.height), QSize(40, 30));
 }
 
+// A batch long enough to be stopped: `images` copies of one photo, each cut
+// by `rects` rectangles, on two threads.
+class StoppedBatchTest : public BatchCropRunTest {
+  protected:
+    void MakeLongBatch(int images, int rects) {
+        JpegSpec spec;
+        spec.width = 320;
+        spec.height = 240;
+        const QByteArray photo = EncodeJpeg(spec);
+        QDir(dir_.path()).mkpath("long");
+        input_.images.clear();
+        for (int i = 0; i < images; ++i) {
+            const QString path =
+                QDir::toNativeSeparators(dir_.path() + QStringLiteral("/long/q%1.jpg").arg(i));
+            WriteBytes(path, photo);
+            input_.images.push_back({path, spec.width, spec.height, 16, 16, {}});
+        }
+        input_.rects.clear();
+        for (int j = 0; j < rects; ++j)
+            input_.rects.push_back(
+                PixelRectangle(16 * (j % 4), 16 * (j / 4), 16 * (j % 4) + 160, 16 * (j / 4) + 120));
+        run_.SetJobs(kJobs);
+    }
+
+    // Sends the stop request (Esc, or a close request) to the progress
+    // window from the event loop once `atStep` pairs are done, as a user
+    // would between steps.
+    void RequestStopAtStep(int atStep, bool byEscape) {
+        run_.SetStepObserver([this, atStep, byEscape](const CProgressDlg& progress, int done) {
+            if (done != atStep)
+                return;
+            QPointer<QWidget> window(const_cast<CProgressDlg*>(&progress));
+            QTimer::singleShot(0, [window, byEscape] {
+                if (window.isNull())
+                    return;
+                if (byEscape) {
+                    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                    QApplication::sendEvent(window, &escape);
+                } else {
+                    window->close();
+                }
+            });
+        });
+    }
+
+    struct Question {
+        QString text;
+        bool noIsDefault = false;
+        bool overTheProgressWindow = false;
+        int filesWhenAnswered = -1;
+        int filesOnceStopped = -1;  // counted back in the run's loop, after the answer took effect
+        QElapsedTimer sinceAnswer;
+    };
+
+    // Answers the stop question with `button`, noting what it showed and how
+    // many crops had their names when it was answered.
+    ModalScript::Answer AnswerStop(QMessageBox::StandardButton button, Question& seen) {
+        return [this, button, &seen](QWidget* widget) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            ASSERT_NE(box, nullptr);
+            seen.text = box->text();
+            seen.noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+            seen.overTheProgressWindow =
+                box->parentWidget() != nullptr && box->parentWidget()->inherits("CProgressDlg");
+            seen.filesWhenAnswered = static_cast<int>(Written(Out()).size());
+            seen.sinceAnswer.start();
+            box->button(button)->click();
+            // Runs once the question's own loop has returned the answer.
+            QTimer::singleShot(0, [this, &seen] {
+                seen.filesOnceStopped = static_cast<int>(Written(Out()).size());
+            });
+        };
+    }
+
+    // Every file in the folder is a whole crop under a final name.
+    void ExpectOnlyWholeCrops(int written) {
+        const QStringList names = QDir(Out()).entryList(QDir::AllEntries | QDir::Hidden |
+                                                        QDir::System | QDir::NoDotAndDotDot);
+        EXPECT_EQ(names.size(), written) << names.join(' ').toStdString();
+        static const QRegularExpression finalName(QStringLiteral("^q\\d+-\\d+\\.jpg$"));
+        for (const QString& name : names) {
+            EXPECT_TRUE(finalName.match(name).hasMatch()) << name.toStdString();
+            const DecodedImage crop = DecodeJpeg(ReadBytes(Out() + "/" + name));
+            EXPECT_TRUE(crop.ok && crop.width == 160 && crop.height == 120) << name.toStdString();
+        }
+    }
+
+    static constexpr int kJobs = 2;
+};
+
+TEST_F(StoppedBatchTest, YesStartsNoFurtherPairAndTheMessageCountsBoth) {
+    MakeLongBatch(150, 12);
+    for (const bool byEscape : {true, false}) {
+        SCOPED_TRACE(byEscape ? "Esc" : "close request");
+        ScopedLanguage language("en_US.UTF-8");
+        QDir(Out()).removeRecursively();
+        QDir().mkpath(Out());
+        RequestStopAtStep(3, byEscape);
+        Question question;
+        QString message;
+        qint64 msFromYesToEnd = -1;
+        BatchRunSummary summary;
+        {
+            ModalScript script({AnswerStop(QMessageBox::Yes, question), [&](QWidget* widget) {
+                                    msFromYesToEnd = question.sinceAnswer.elapsed();
+                                    ClickButton(QMessageBox::Ok, &message)(widget);
+                                }});
+            summary = run_.OnCropAll(input_);
+            EXPECT_EQ(script.Answered(), 2);
+        }
+        EXPECT_EQ(question.text, QStringLiteral("Do you want to stop cropping?\n"
+                                                "The crops in progress are finished first."));
+        EXPECT_TRUE(question.noIsDefault);
+        EXPECT_TRUE(question.overTheProgressWindow);
+
+        EXPECT_EQ(summary.total, 1800);
+        EXPECT_TRUE(summary.stopped);
+        EXPECT_EQ(summary.failed, 0);
+        EXPECT_GT(summary.notDone, 0);
+        EXPECT_EQ(summary.written + summary.notDone, summary.total);
+        // Once Yes has taken effect each thread finishes at most the crop it
+        // was writing (and one more that raced the flag).
+        ASSERT_GE(question.filesOnceStopped, question.filesWhenAnswered);
+        EXPECT_LE(summary.written, question.filesOnceStopped + 2 * kJobs);
+        EXPECT_EQ(message, QStringLiteral("The process has been stopped.\nCrops saved: %1\n"
+                                          "Crops not done: %2")
+                               .arg(summary.written)
+                               .arg(summary.notDone));
+        ExpectOnlyWholeCrops(summary.written);
+        EXPECT_EQ(CProgressDlg::OpenCount(), 0);
+        // Not a limit the test holds: how long the end took, for the record.
+        std::cout << "[ stopped  ] " << summary.written << " written, " << summary.notDone
+                  << " not done, " << msFromYesToEnd << " ms from Yes to the message\n";
+    }
+}
+
+TEST_F(StoppedBatchTest, NoLetsTheBatchRunToTheEnd) {
+    MakeLongBatch(40, 10);
+    ScopedLanguage language("ja_JP.UTF-8");
+    RequestStopAtStep(2, true);
+    Question question;
+    QString message;
+    BatchRunSummary summary;
+    {
+        ModalScript script(
+            {AnswerStop(QMessageBox::No, question), ClickButton(QMessageBox::Ok, &message)});
+        summary = run_.OnCropAll(input_);
+        EXPECT_EQ(script.Answered(), 2);
+    }
+    EXPECT_EQ(question.text, QStringLiteral("切り抜きを中止しますか？\n"
+                                            "処理中の画像は保存してから中止します。"));
+    EXPECT_TRUE(question.noIsDefault);
+    EXPECT_LT(question.filesWhenAnswered, 400);  // asked while the batch ran
+    EXPECT_FALSE(summary.stopped);
+    EXPECT_EQ(summary.notDone, 0);
+    EXPECT_EQ(summary.written, 400);
+    EXPECT_EQ(summary.steps, 400);
+    EXPECT_EQ(message, QStringLiteral("処理が完了しました。"));
+    ExpectOnlyWholeCrops(400);
+}
+
+TEST_F(StoppedBatchTest, EnterOnTheQuestionMeansNo) {
+    MakeLongBatch(40, 10);
+    ScopedLanguage language("en_US.UTF-8");
+    RequestStopAtStep(2, true);
+    QString message;
+    BatchRunSummary summary;
+    {
+        ModalScript script({[](QWidget* widget) {
+                                QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+                                QApplication::sendEvent(widget, &enter);
+                            },
+                            ClickButton(QMessageBox::Ok, &message)});
+        summary = run_.OnCropAll(input_);
+        EXPECT_EQ(script.Answered(), 2);
+    }
+    EXPECT_EQ(summary.written, 400);
+    EXPECT_EQ(message, kDone);
+}
+
+TEST(CompletionMessageTest, AStoppedRunCountsSavedAndNotDoneThenNamesTheFailures) {
+    BatchRunSummary summary;
+    summary.stopped = true;
+    summary.written = 7;
+    summary.notDone = 30;
+    summary.failed = 1;
+    summary.failedSources = {QStringLiteral("/in/a.jpg")};
+    {
+        ScopedLanguage language("en_US.UTF-8");
+        EXPECT_EQ(CompletionMessage(summary),
+                  "The process has been stopped.\nCrops saved: 7\nCrops not done: 30"
+                  "\n\nCrops that could not be saved: 1\na.jpg");
+    }
+    ScopedLanguage japanese("ja_JP.UTF-8");
+    EXPECT_EQ(
+        CompletionMessage(summary),
+        QStringLiteral("処理を中止しました。\n保存した切り抜き: 7 件\n"
+                       "行わなかった切り抜き: 30 件\n\n保存できなかった切り抜き: 1 件\na.jpg"));
+}
+
 TEST(CompletionMessageTest, NamesTheFirstFewFailedSourcesOnce) {
     ScopedLanguage language("en_US.UTF-8");
     BatchRunSummary summary;
@@ -369,6 +578,7 @@ TEST(CompletionMessageTest, TallyCountsEachSourceOnceInPlanOrder) {
     TallyOutcomes(plan, outcomes, summary);
     EXPECT_EQ(summary.written, 1);
     EXPECT_EQ(summary.failed, 2);
+    EXPECT_EQ(summary.notDone, 1);
     EXPECT_EQ(summary.failedSources, QStringList{"/x/b.jpg"});
 }
 

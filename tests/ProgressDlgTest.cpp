@@ -165,7 +165,10 @@ TEST(ProgressDlgTest, OnlyTheOutermostWindowIsEverShown) {
     EXPECT_TRUE(next.isVisible());
 }
 
-TEST(ProgressDlgTest, NeitherEscNorCloseEndsIt) {
+// Adding photos and loading the data files set no stop request: Esc and
+// close do nothing there. A batch hears of both, and the window stays until
+// the batch ends it.
+TEST(ProgressDlgTest, NeitherEscNorCloseEndsItButAStoppableOperationHearsOfThem) {
     QWidget parent;
     parent.show();
     CProgressDlg dialog(&parent, 5);
@@ -173,6 +176,22 @@ TEST(ProgressDlgTest, NeitherEscNorCloseEndsIt) {
     QApplication::sendEvent(&dialog, &escape);
     EXPECT_FALSE(dialog.close());
     EXPECT_TRUE(dialog.isVisible());
+
+    int requests = 0;
+    dialog.SetStopRequest([&] {
+        ++requests;
+        // A second request while the first is being answered is dropped.
+        QKeyEvent again(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&dialog, &again);
+        dialog.close();
+    });
+    QApplication::sendEvent(&dialog, &escape);
+    EXPECT_EQ(requests, 1);
+    EXPECT_FALSE(dialog.close());
+    EXPECT_EQ(requests, 2);
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.Step(3);  // steps go on as before
+    EXPECT_EQ(dialog.Position(), 60);
 }
 
 TEST(ProgressDlgTest, WithoutAParentTheFocusWindowIsTheParent) {

@@ -4,10 +4,12 @@
 //   pelmora-window-harness --data DIR [--select ROWS] [--inactive]
 //                          [--grab FILE.png] [--time-resize N] [--time-step N]
 //                          [--tour FOLDER]
-//                          [--crop-all OUT [--mode lossless|recompress] [--quality Q]]
+//                          [--crop-all OUT [--mode lossless|recompress] [--quality Q]
+//                           [--questions-by-hand]]
 // --tour saves every window of the program into FOLDER (main window, crop
 // settings dialog fitted and at actual size, quality dialog, progress
-// window, completion messages, close question), named by language.
+// window, the question Esc asks during a run, completion messages, close
+// question), named by language.
 // DIR holds IMG.DAT and RECT.DAT (they are written back at the end); ROWS is
 // a comma-separated list of rows to select. The logo is skipped. --grab saves
 // the window's screen area once everything has been painted; --time-resize
@@ -19,7 +21,9 @@
 // OUT given to the folder question and every message box answered with OK,
 // prints the run's summary and ends (1 when a pair was not written). It
 // prints its process id first and the steady clock's seconds when the run
-// starts and ends, for bench/reliability.sh.
+// starts and ends, for bench/reliability.sh. With --questions-by-hand a Yes/No
+// question (the one Esc on the progress window asks) is left for a person or
+// xdotool to answer.
 
 #include "app/MainFrame.h"
 #include "engine/ProgressDlg.h"
@@ -35,6 +39,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
@@ -113,8 +118,9 @@ class ModalTour : public QObject {
 
 // Every window of the program in turn, saved under `folder`: the main
 // window, the crop settings dialog fitted and at actual size, the quality
-// dialog, the folder chooser, the progress window during a run, the
-// completion message with and without failures, and the close question.
+// dialog, the folder chooser, the progress window during a run and the
+// question Esc asks there (answered No), the completion message with and
+// without failures, and the close question.
 void Tour(CMainFrame& frame, const QString& folder) {
     CChildView& view = *frame.View();
     Shoot(&frame, folder, "main-window");
@@ -144,6 +150,10 @@ void Tour(CMainFrame& frame, const QString& folder) {
             static_cast<QDialog*>(chooser)->accept();
         },
         [&](QWidget* box) {
+            Shoot(box, folder, "stop-question");
+            static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+        },
+        [&](QWidget* box) {
             Shoot(box, folder, "completion");
             static_cast<QMessageBox*>(box)->accept();
         },
@@ -162,7 +172,13 @@ void Tour(CMainFrame& frame, const QString& folder) {
         if (shot || done < 3)
             return;
         shot = true;
-        Shoot(const_cast<CProgressDlg*>(&progress), folder, "progress");
+        auto* window = const_cast<CProgressDlg*>(&progress);
+        Shoot(window, folder, "progress");
+        // Esc from the event loop, as a key press arrives between steps.
+        QTimer::singleShot(0, window, [window] {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(window, &escape);
+        });
     });
     view.BatchRun().SetJobs(1);
     view.OnCommand(kCmdCropAll);
@@ -211,13 +227,16 @@ double SteadySeconds() {
         .count();
 }
 
-// Answers every message box that shows with OK, printing its text.
-void AnswerMessageBoxes(QObject* owner) {
+// Answers every message box that shows with OK, printing its text; questions
+// too unless `questionsByHand`.
+void AnswerMessageBoxes(QObject* owner, bool questionsByHand) {
     auto* timer = new QTimer(owner);
-    QObject::connect(timer, &QTimer::timeout, [] {
+    QObject::connect(timer, &QTimer::timeout, [questionsByHand] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             auto* box = qobject_cast<QMessageBox*>(widget);
             if (box == nullptr || !box->isVisible())
+                continue;
+            if (questionsByHand && box->button(QMessageBox::Yes) != nullptr)
                 continue;
             std::printf("message: %s\n", qPrintable(box->text().simplified()));
             std::fflush(stdout);
@@ -230,14 +249,14 @@ void AnswerMessageBoxes(QObject* owner) {
 
 // Crop all into `folder`, as the button does; the exit code for the run.
 int RunCropAll(CChildView& view, AppSettings& settings, const QString& folder, const QString& mode,
-               int quality) {
+               int quality, bool questionsByHand) {
     settings.recompress = mode == QLatin1String("recompress");
     settings.jpegQuality = quality;
     view.BatchRun().SetFolderChooser([folder](QWidget*, const QString&, QString& chosen) {
         chosen = folder;
         return 1;
     });
-    AnswerMessageBoxes(&view);
+    AnswerMessageBoxes(&view, questionsByHand);
     std::printf("crop-all: %d images, %d rectangles, %s, start %.3f\n", view.Images().Count(),
                 static_cast<int>(view.CropRects().size()), qPrintable(mode), SteadySeconds());
     std::fflush(stdout);
@@ -245,8 +264,10 @@ int RunCropAll(CChildView& view, AppSettings& settings, const QString& folder, c
     view.OnCommand(kCmdCropAll);
     const double end = SteadySeconds();
     const BatchRunSummary& summary = view.BatchRun().LastSummary();
-    std::printf("crop-all: %d pairs, %d written, %d failed, %.1f s, end %.3f\n", summary.total,
-                summary.written, summary.failed, end - start, end);
+    const QString notDone =
+        summary.notDone > 0 ? QStringLiteral(", %1 not done").arg(summary.notDone) : QString();
+    std::printf("crop-all: %d pairs, %d written, %d failed%s, %.1f s, end %.3f\n", summary.total,
+                summary.written, summary.failed, qPrintable(notDone), end - start, end);
     std::fflush(stdout);
     return summary.started && summary.failed == 0 && summary.written == summary.total ? 0 : 1;
 }
@@ -268,6 +289,7 @@ int main(int argc, char** argv) {
     parser.addOption({"crop-all", "Crop every image into this folder and end.", "folder"});
     parser.addOption({"mode", "lossless (default) or recompress, for --crop-all.", "mode"});
     parser.addOption({"quality", "JPEG quality for --crop-all (default 90).", "quality"});
+    parser.addOption({"questions-by-hand", "Leave Yes/No questions to the user, for --crop-all."});
     parser.process(app);
     if (parser.isSet("crop-all")) {
         const QString mode = parser.value("mode");
@@ -336,8 +358,8 @@ int main(int argc, char** argv) {
                 const QString mode = parser.value("mode").isEmpty() ? QStringLiteral("lossless")
                                                                     : parser.value("mode");
                 const int quality = parser.isSet("quality") ? parser.value("quality").toInt() : 90;
-                QApplication::exit(
-                    RunCropAll(*frame.View(), settings, parser.value("crop-all"), mode, quality));
+                QApplication::exit(RunCropAll(*frame.View(), settings, parser.value("crop-all"),
+                                              mode, quality, parser.isSet("questions-by-hand")));
             });
         });
     }
