@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QPointer>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -56,6 +57,12 @@ class UpdatesSuspended {
 
 namespace {
 
+// The shared cache's entries are written once the event loop has painted
+// the list, on the collection's writer (a worker group of one).
+void WriteCacheEntriesOnceShown(ImageCollection& images) {
+    QTimer::singleShot(0, &images, [&images] { images.StartThumbnailCacheWrites(); });
+}
+
 DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringList& dropped,
                        const ProgressFactory& progress, CImgList* list) {
     DropSummary summary;
@@ -78,6 +85,7 @@ DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringLi
             },
             PumpPaintMessages);
     }
+    WriteCacheEntriesOnceShown(images);
     if (summary.added.tooLong > 0) {
         ShowNotice(
             parent,
@@ -134,6 +142,7 @@ bool LoadImageListWithProgress(QWidget* parent, ImageCollection& images, const Q
     }
     if (loaded && images.Count() > 0 && list != nullptr)
         list->SetSelected(0, true);
+    WriteCacheEntriesOnceShown(images);
     return loaded;
 }
 
