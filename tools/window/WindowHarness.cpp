@@ -5,6 +5,7 @@
 //                          [--grab FILE.png] [--time-resize N] [--time-step N]
 //                          [--tour FOLDER]
 //                          [--crop-all OUT [--mode lossless|recompress] [--quality Q]]
+//                          [--until-cached]
 // --tour saves every window of the program into FOLDER (main window, crop
 // settings dialog fitted and at actual size, quality dialog, progress
 // window, completion messages, close question), named by language.
@@ -19,7 +20,9 @@
 // OUT given to the folder question and every message box answered with OK,
 // prints the run's summary and ends (1 when a pair was not written). It
 // prints its process id first and the steady clock's seconds when the run
-// starts and ends, for bench/reliability.sh.
+// starts and ends, for bench/reliability.sh. --until-cached ends once the
+// list is shown and every thumbnail it made is written to the desktop's
+// thumbnail cache, for bench/restart.sh.
 
 #include "app/MainFrame.h"
 #include "engine/ProgressDlg.h"
@@ -267,6 +270,7 @@ int main(int argc, char** argv) {
     parser.addOption({"crop-all", "Crop every image into this folder and end.", "folder"});
     parser.addOption({"mode", "lossless (default) or recompress, for --crop-all.", "mode"});
     parser.addOption({"quality", "JPEG quality for --crop-all (default 90).", "quality"});
+    parser.addOption({"until-cached", "End once the thumbnail cache has the list's entries."});
     parser.process(app);
     if (parser.isSet("crop-all")) {
         const QString mode = parser.value("mode");
@@ -337,6 +341,15 @@ int main(int argc, char** argv) {
                 const int quality = parser.isSet("quality") ? parser.value("quality").toInt() : 90;
                 QApplication::exit(
                     RunCropAll(*frame.View(), settings, parser.value("crop-all"), mode, quality));
+            });
+        });
+    }
+    if (parser.isSet("until-cached")) {
+        QObject::connect(frame.View(), &CChildView::Loaded, &frame, [&] {
+            QTimer::singleShot(0, &frame, [&] {
+                frame.View()->Images().StartThumbnailCacheWrites();
+                frame.View()->Images().WaitForThumbnailCacheWrites();
+                QApplication::exit(0);
             });
         });
     }
