@@ -14,33 +14,6 @@ namespace {
 
 std::atomic<long> g_decodes{0};
 
-struct Decoded {
-    std::unique_ptr<CImg> thumbnail;  // null on failure
-    QImage picture;                   // as decoded (DCT-scaled), before fitting
-    int width = 0;
-    int height = 0;
-};
-
-// The photo's thumbnail as CImg::Load fits it, keeping the decoded picture.
-Decoded DecodeThumbnail(const QString& path) {
-    ++g_decodes;
-    Decoded decoded;
-    QString error;
-    QImage picture =
-        DecodePicture(path, kThumbnailBox, kThumbnailBox, decoded.width, decoded.height, &error);
-    auto thumbnail = std::make_unique<CImg>(picture);
-    if (picture.isNull() || !thumbnail->ToTrueColor())
-        return decoded;
-    int w = decoded.width;
-    int h = decoded.height;
-    FitSize(w, h, kThumbnailBox, kThumbnailBox);
-    if (w != thumbnail->GetWidth() || h != thumbnail->GetHeight())
-        thumbnail->ScaleTo(w, h);
-    decoded.thumbnail = std::move(thumbnail);
-    decoded.picture = std::move(picture);
-    return decoded;
-}
-
 // Whether a cached picture shows the photo in its own proportions: an entry
 // made by a program that turned the photo upright does not.
 bool SameProportions(const QSize& cached, int photoWidth, int photoHeight) {
@@ -50,6 +23,18 @@ bool SameProportions(const QSize& cached, int photoWidth, int photoHeight) {
     if (w > side || h > side)
         FitSize(w, h, side, side);
     return std::abs(w - cached.width()) <= 2 && std::abs(h - cached.height()) <= 2;
+}
+
+// The record of a photo of width x height whose picture, at any size, is given.
+std::unique_ptr<CImgThumb> RecordFromPicture(const QString& path, const QImage& picture, int width,
+                                             int height) {
+    int w = width;
+    int h = height;
+    FitSize(w, h, kThumbnailBox, kThumbnailBox);
+    auto thumbnail = std::make_unique<CImg>(ResampleCubic(picture, w, h));
+    if (thumbnail->IsNull() || !thumbnail->ToTrueColor())
+        return nullptr;
+    return std::make_unique<CImgThumb>(path, std::move(thumbnail), width, height);
 }
 
 std::unique_ptr<CImgThumb> RecordFromEntry(const QString& path, const CachedThumbnail& cached) {
@@ -62,13 +47,7 @@ std::unique_ptr<CImgThumb> RecordFromEntry(const QString& path, const CachedThum
     }
     if (width <= 0 || height <= 0 || !SameProportions(cached.image.size(), width, height))
         return nullptr;
-    int w = width;
-    int h = height;
-    FitSize(w, h, kThumbnailBox, kThumbnailBox);
-    auto thumbnail = std::make_unique<CImg>(ResampleCubic(cached.image, w, h));
-    if (thumbnail->IsNull() || !thumbnail->ToTrueColor())
-        return nullptr;
-    return std::make_unique<CImgThumb>(path, std::move(thumbnail), width, height);
+    return RecordFromPicture(path, cached.image, width, height);
 }
 
 bool StartsLikeJpeg(const QString& path) {
@@ -83,11 +62,13 @@ long ThumbnailDecodeCount() {
 }
 
 std::unique_ptr<CImgThumb> MakeImageRecord(const QString& path) {
-    Decoded decoded = DecodeThumbnail(path);
-    if (!decoded.thumbnail)
+    ++g_decodes;
+    auto thumbnail = std::make_unique<CImg>();
+    int width = kThumbnailBox;
+    int height = kThumbnailBox;
+    if (thumbnail->Load(path, width, height) == 0)
         return nullptr;
-    return std::make_unique<CImgThumb>(path, std::move(decoded.thumbnail), decoded.width,
-                                       decoded.height);
+    return std::make_unique<CImgThumb>(path, std::move(thumbnail), width, height);
 }
 
 ImageRecordResult MakeImageRecord(const QString& path, const ThumbnailCache* cache) {
@@ -108,32 +89,28 @@ ImageRecordResult MakeImageRecord(const QString& path, const ThumbnailCache* cac
             return result;
         }
     }
-    Decoded decoded = DecodeThumbnail(path);
+    // Decoded for the normal size (the same DCT scale as for 96 pixels on
+    // camera-sized photos) and fitted once; the thumbnail is made from that
+    // picture, as from an entry at the next start, so it never changes.
+    ++g_decodes;
+    int width = 0;
+    int height = 0;
+    CImg decoded(DecodePicture(path, ThumbnailCache::kNormalSize, ThumbnailCache::kNormalSize,
+                               width, height));
     if (!source.ok)
         return result;
     ThumbnailCacheEntry entry;
     entry.source = source;
     entry.path = path;
-    if (decoded.thumbnail) {
-        // Fitted now, so a long list holds small pictures until they are written.
-        const QSize size = NormalThumbnailSize(decoded.width, decoded.height);
-        if (decoded.picture.width() < size.width() || decoded.picture.height() < size.height()) {
-            // A small photo decoded at a scale that covers 96 but not 128.
-            int w = 0;
-            int h = 0;
-            QImage larger =
-                DecodePicture(path, ThumbnailCache::kNormalSize, ThumbnailCache::kNormalSize, w, h);
-            if (!larger.isNull() && w == decoded.width && h == decoded.height)
-                decoded.picture = std::move(larger);
-        }
-        entry.picture = decoded.picture.size() == size
-                            ? decoded.picture
-                            : ResampleCubic(decoded.picture, size.width(), size.height());
-        entry.photoWidth = decoded.width;
-        entry.photoHeight = decoded.height;
+    if (!decoded.IsNull() && decoded.ToTrueColor()) {
+        const QSize size = NormalThumbnailSize(width, height);
+        entry.picture = decoded.Image().size() == size
+                            ? decoded.Image()
+                            : ResampleCubic(decoded.Image(), size.width(), size.height());
+        entry.photoWidth = width;
+        entry.photoHeight = height;
         entry.mimeType = StartsLikeJpeg(path) ? QByteArray("image/jpeg") : QByteArray();
-        result.record = std::make_unique<CImgThumb>(path, std::move(decoded.thumbnail),
-                                                    decoded.width, decoded.height);
+        result.record = RecordFromPicture(path, entry.picture, width, height);
     }
     // An entry found but not usable here (turned upright) stays as it is.
     if (!unusableEntry)

@@ -52,8 +52,10 @@ struct ImageRecordResult {
 // The thumbnail step through the shared cache: a valid entry gives the
 // thumbnail (fitted by the same rules) and the photo's size from its JPEG
 // header or the entry's keys, without decoding the photo; otherwise the
-// photo is decoded as MakeImageRecord does, and the entry to write comes
-// back. A null cache is MakeImageRecord.
+// photo is decoded (DCT-scaled for the normal size), fitted to the entry
+// that comes back to be written, and the thumbnail made from that picture,
+// so the next start shows the very same one. A null cache is
+// MakeImageRecord.
 ImageRecordResult MakeImageRecord(const QString& path, const ThumbnailCache* cache);
 
 // Photos decoded for a thumbnail so far in this process (all threads).

@@ -87,7 +87,7 @@ std::optional<QByteArray> Inflate(const QByteArray& compressed) {
 
 // The key and text of a text chunk; nothing for a malformed one.
 std::optional<std::pair<QByteArray, QByteArray>> ParseText(const QByteArray& type,
-                                                            const QByteArray& data) {
+                                                           const QByteArray& data) {
     const qsizetype keyEnd = data.indexOf('\0');
     if (keyEnd <= 0)
         return std::nullopt;

@@ -65,10 +65,10 @@ void ThumbnailCacheWriter::Drain() {
         if (!now.ok || now.mtime != entry.source.mtime || now.size != entry.source.size ||
             now.uri != entry.source.uri)
             continue;
-        const Status status =
-            entry.Failed() ? cache_->StoreFailure(entry.source)
-                           : cache_->Store(entry.source, entry.picture, entry.photoWidth,
-                                           entry.photoHeight, entry.mimeType);
+        const Status status = entry.Failed()
+                                  ? cache_->StoreFailure(entry.source)
+                                  : cache_->Store(entry.source, entry.picture, entry.photoWidth,
+                                                  entry.photoHeight, entry.mimeType);
         const std::lock_guard<std::mutex> guard(lock_);
         if (status.ok()) {
             ++written_;

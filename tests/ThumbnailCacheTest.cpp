@@ -146,11 +146,9 @@ TEST(ThumbnailNaming, UriPercentEncodingAndMd5NameFollowTheStandard) {
     // The standard's own example.
     EXPECT_EQ(ThumbnailFileName("file:///home/jens/photos/me.png"),
               "c6ee772d9e49320e97ec29a7eb5b1697.png");
-    EXPECT_EQ(FileUri("/home/a b/x#y?z%;[1].jpg"),
-              "file:///home/a%20b/x%23y%3Fz%25%3B%5B1%5D.jpg");
+    EXPECT_EQ(FileUri("/home/a b/x#y?z%;[1].jpg"), "file:///home/a%20b/x%23y%3Fz%25%3B%5B1%5D.jpg");
     // Bytes of the UTF-8 path, upper-case hex; the marks a path may hold stay.
-    EXPECT_EQ(FileUri(QString::fromUtf8("/写真/é.jpg")),
-              "file:///%E5%86%99%E7%9C%9F/%C3%A9.jpg");
+    EXPECT_EQ(FileUri(QString::fromUtf8("/写真/é.jpg")), "file:///%E5%86%99%E7%9C%9F/%C3%A9.jpg");
     EXPECT_EQ(FileUri("/a/-_.!~*'()/:@&=+$,.jpg"), "file:///a/-_.!~*'()/:@&=+$,.jpg");
 }
 
@@ -186,10 +184,10 @@ TEST_F(ThumbnailCacheTest, IdentityIsTheCanonicalPathModificationTimeAndSize) {
 
 TEST(PngText, ReadsEveryTextChunkKindAndRefusesAnyDamage) {
     const QByteArray longUri = "file:///" + QByteArray(120, 'x') + ".jpg";  // zTXt from Qt
-    const QByteArray png = ForeignPng(Solid(5, 3, Qt::green),
-                                      {{"Thumb::URI", longUri},
-                                       {"Thumb::MTime", "1700000000"},
-                                       {"Comment", QString::fromUtf8("写真").toUtf8()}});
+    const QByteArray png =
+        ForeignPng(Solid(5, 3, Qt::green), {{"Thumb::URI", longUri},
+                                            {"Thumb::MTime", "1700000000"},
+                                            {"Comment", QString::fromUtf8("写真").toUtf8()}});
     const auto read = ReadPngWithText(png);
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->Text("Thumb::URI"), longUri);
@@ -235,7 +233,8 @@ TEST(PngText, WrittenKeysAreTextChunksRightAfterTheHeaderByteForByte) {
     EXPECT_EQ(first.mid(8, 24), QByteArray("Thumb::URI\0file:///a.jpg", 24));
     // zlib's CRC-32 as the oracle.
     const CommandResult crc = RunCommand(
-        "python3", {"-c", "import zlib; print('%08x' % zlib.crc32(b'tEXtThumb::URI\\x00file:///a.jpg'))"});
+        "python3",
+        {"-c", "import zlib; print('%08x' % zlib.crc32(b'tEXtThumb::URI\\x00file:///a.jpg'))"});
     ASSERT_EQ(crc.exitCode, 0);
     EXPECT_EQ(first.mid(32, 4), QByteArray::fromHex(crc.out.trimmed()));
     EXPECT_EQ(ChunkAt(png, QByteArray("tEXtSoftware\0P", 14)), 33 + 36 + 4);
@@ -403,6 +402,7 @@ TEST_F(ThumbnailCacheTest, AWarmCacheRestartsWithoutDecodingAndKeepsImgDat) {
     photos.append(Photo("tiny.jpg", 40, 30));
     const QString list = dir_.path() + "/IMG.DAT";
     std::vector<std::pair<int, int>> coldSizes;
+    std::vector<QImage> coldThumbnails;
     {
         ImageCollection cold;
         cold.SetThumbnailCache(cache_);
@@ -411,8 +411,10 @@ TEST_F(ThumbnailCacheTest, AWarmCacheRestartsWithoutDecodingAndKeepsImgDat) {
         cold.WaitForThumbnailCacheWrites();
         EXPECT_EQ(cold.CacheWriter()->Written(), 7);
         ASSERT_TRUE(cold.SaveImageList(list));
-        for (int i = 0; i < cold.Count(); ++i)
+        for (int i = 0; i < cold.Count(); ++i) {
             coldSizes.emplace_back(cold.At(i).width, cold.At(i).height);
+            coldThumbnails.push_back(cold.At(i).thumbnail->Image().copy());
+        }
     }
     const QByteArray savedList = ReadBytes(list);
     ImageCollection warm;
@@ -427,6 +429,8 @@ TEST_F(ThumbnailCacheTest, AWarmCacheRestartsWithoutDecodingAndKeepsImgDat) {
         int h = coldSizes[i].second;
         FitSize(w, h, kThumbnailBox, kThumbnailBox);
         EXPECT_EQ(warm.At(i).thumbnail->Image().size(), QSize(w, h)) << i;
+        // Made from the same 128-pixel picture: the list looks the same.
+        EXPECT_EQ(warm.At(i).thumbnail->Image(), coldThumbnails[i]) << i;
     }
     ASSERT_TRUE(warm.SaveImageList(list));
     EXPECT_EQ(ReadBytes(list), savedList);
@@ -504,8 +508,8 @@ TEST_F(ThumbnailCacheTest, AnUnwritableCacheLeavesAddingPhotosWorking) {
             collection.WaitForThumbnailCacheWrites();
             if (!collection.CacheWriter()->ReadOnly() || collection.CacheWriter()->Written() != 0)
                 return 30 + code;
-            const bool fromEntry = collection.At(2).thumbnail->Image().pixelColor(48, 36) ==
-                                   QColor(Qt::red);
+            const bool fromEntry =
+                collection.At(2).thumbnail->Image().pixelColor(48, 36) == QColor(Qt::red);
             if (fromEntry != (root == root_))
                 return 40 + code;
             ++code;
