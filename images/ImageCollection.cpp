@@ -2,6 +2,7 @@
 
 #include "images/CollectFiles.h"
 #include "images/ImageListFile.h"
+#include "images/ThumbnailCacheWriter.h"
 #include "platform/Workers.h"
 
 #include <QImage>
@@ -18,8 +19,9 @@ namespace {
 // Makes thumbnails on a worker group and hands them back in request order.
 class ThumbnailMaker {
   public:
-    ThumbnailMaker(const QStringList& paths, int jobs)
+    ThumbnailMaker(const QStringList& paths, int jobs, const ThumbnailCache* cache)
         : paths_(paths),
+          cache_(cache),
           results_(static_cast<std::size_t>(paths.size())),
           threadCount_(std::clamp(jobs, 1, std::max(1, static_cast<int>(paths.size())))),
           workers_(threadCount_, [this] { Work(); }) {}
@@ -36,7 +38,7 @@ class ThumbnailMaker {
     // Waits for result i. With `whileWaiting` (the window's paint pump) the
     // wait wakes every few milliseconds to run it; without, it sleeps until
     // the result is there.
-    std::unique_ptr<CImgThumb> Take(qsizetype i, const std::function<void()>& whileWaiting) {
+    ImageRecordResult Take(qsizetype i, const std::function<void()>& whileWaiting) {
         const auto ready = [this, i] { return results_[static_cast<std::size_t>(i)].has_value(); };
         std::unique_lock<std::mutex> guard(lock_);
         if (!whileWaiting)
@@ -47,7 +49,7 @@ class ThumbnailMaker {
             guard.lock();
             done_.wait_for(guard, std::chrono::milliseconds(15), ready);
         }
-        std::unique_ptr<CImgThumb> record = std::move(*results_[static_cast<std::size_t>(i)]);
+        ImageRecordResult record = std::move(*results_[static_cast<std::size_t>(i)]);
         results_[static_cast<std::size_t>(i)].reset();
         ++consumed_;
         wake_.notify_all();
@@ -70,7 +72,7 @@ class ThumbnailMaker {
                     return;
                 index = next_++;
             }
-            std::unique_ptr<CImgThumb> record = MakeImageRecord(paths_[index]);
+            ImageRecordResult record = MakeImageRecord(paths_[index], cache_);
             {
                 const std::lock_guard<std::mutex> guard(lock_);
                 results_[static_cast<std::size_t>(index)] = std::move(record);
@@ -81,7 +83,8 @@ class ThumbnailMaker {
 
     static constexpr qsizetype kWindow = 4;
     const QStringList& paths_;
-    std::vector<std::optional<std::unique_ptr<CImgThumb>>> results_;
+    const ThumbnailCache* const cache_;
+    std::vector<std::optional<ImageRecordResult>> results_;
     std::mutex lock_;
     std::condition_variable wake_;
     std::condition_variable done_;
@@ -94,7 +97,10 @@ class ThumbnailMaker {
 
 }  // namespace
 
-ImageCollection::ImageCollection(QObject* parent) : QAbstractListModel(parent) {}
+ImageCollection::ImageCollection(QObject* parent)
+    : QAbstractListModel(parent), cache_(std::make_shared<ThumbnailCache>()) {
+    writer_ = std::make_unique<ThumbnailCacheWriter>(cache_);
+}
 
 ImageCollection::~ImageCollection() = default;
 
@@ -157,11 +163,34 @@ void ImageCollection::Append(std::unique_ptr<CImgThumb> record) {
         SetCurrentIndex(0);
 }
 
+std::unique_ptr<CImgThumb> ImageCollection::Learn(ImageRecordResult result) {
+    if (result.entry && writer_)
+        writer_->Queue(std::move(*result.entry));
+    return std::move(result.record);
+}
+
+void ImageCollection::SetThumbnailCache(std::shared_ptr<const ThumbnailCache> cache) {
+    writer_.reset();
+    cache_ = std::move(cache);
+    if (cache_)
+        writer_ = std::make_unique<ThumbnailCacheWriter>(cache_);
+}
+
+void ImageCollection::StartThumbnailCacheWrites() {
+    if (writer_)
+        writer_->Start();
+}
+
+void ImageCollection::WaitForThumbnailCacheWrites() {
+    if (writer_)
+        writer_->Wait();
+}
+
 AddOutcome ImageCollection::AddImage(const QString& path) {
     const AddOutcome screened = Screen(path, {});
     if (screened != AddOutcome::kAdded)
         return screened;
-    std::unique_ptr<CImgThumb> record = MakeImageRecord(path);
+    std::unique_ptr<CImgThumb> record = Learn(MakeImageRecord(path, cache_.get()));
     if (!record)
         return AddOutcome::kUndecodable;
     Append(std::move(record));
@@ -184,12 +213,12 @@ AddSummary ImageCollection::AddImages(const QStringList& paths, int jobs,
             toDecode.append(path);
     }
     AddSummary summary;
-    ThumbnailMaker maker(toDecode, jobs);
+    ThumbnailMaker maker(toDecode, jobs, cache_.get());
     qsizetype decoded = 0;
     for (qsizetype i = 0; i < paths.size(); ++i) {
         AddOutcome outcome = screened[static_cast<std::size_t>(i)];
         if (outcome == AddOutcome::kAdded) {
-            std::unique_ptr<CImgThumb> record = maker.Take(decoded++, whileWaiting);
+            std::unique_ptr<CImgThumb> record = Learn(maker.Take(decoded++, whileWaiting));
             if (record) {
                 Append(std::move(record));
                 ++summary.added;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "images/ImgThumb.h"
+#include "images/ThumbnailCache.h"
 #include "platform/Status.h"
 
 #include <QAbstractListModel>
@@ -28,6 +29,8 @@ struct AddSummary {
 // The image collection: ordered records with their thumbnails, the current
 // image, and the rules by which images are added and removed. Row i is
 // image i. Selection belongs to the list view that shows the model.
+class ThumbnailCacheWriter;
+
 class ImageCollection : public QAbstractListModel {
     Q_OBJECT
   public:
@@ -68,6 +71,16 @@ class ImageCollection : public QAbstractListModel {
     // Replaces IMG.DAT as a whole; a failure (with its reason) leaves the old file.
     Status SaveImageList(const QString& file) const;
 
+    // The shared thumbnail cache thumbnails are taken from and written to
+    // (the desktop's own unless set; null: none). Entries learnt while adding
+    // wait until StartThumbnailCacheWrites(), which the window calls once the
+    // list shows; they are written on a worker group of one.
+    void SetThumbnailCache(std::shared_ptr<const ThumbnailCache> cache);
+    void StartThumbnailCacheWrites();
+    // Blocks until the entries started so far are written (tests, exit).
+    void WaitForThumbnailCacheWrites();
+    const ThumbnailCacheWriter* CacheWriter() const { return writer_.get(); }
+
     // Removes image i; the current index keeps its number and falls back to
     // the last image only when it no longer exists.
     void RemoveImage(int index);
@@ -82,8 +95,11 @@ class ImageCollection : public QAbstractListModel {
   private:
     AddOutcome Screen(const QString& path, const QSet<QString>& offeredEarlier) const;
     void Append(std::unique_ptr<CImgThumb> record);
+    std::unique_ptr<CImgThumb> Learn(ImageRecordResult result);
 
     std::vector<std::unique_ptr<CImgThumb>> records_;
     QSet<QString> paths_;
     int current_ = -1;
+    std::shared_ptr<const ThumbnailCache> cache_;
+    std::unique_ptr<ThumbnailCacheWriter> writer_;
 };

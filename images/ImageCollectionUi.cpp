@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QPointer>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -57,6 +58,12 @@ class UpdatesSuspended {
 
 namespace {
 
+// The shared cache's entries are written once the event loop has painted
+// the list, on the collection's writer (a worker group of one).
+void WriteCacheEntriesOnceShown(ImageCollection& images) {
+    QTimer::singleShot(0, &images, [&images] { images.StartThumbnailCacheWrites(); });
+}
+
 DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringList& dropped,
                        const ProgressFactory& progress, CImgList* list) {
     DropSummary summary;
@@ -85,6 +92,7 @@ DropSummary AddOneDrop(QWidget* parent, ImageCollection& images, const QStringLi
             },
             PumpPaintMessages);
     }
+    WriteCacheEntriesOnceShown(images);
     if (summary.added.tooLong > 0) {
         ShowNotice(parent, LangString(text::kPathsTooLong).arg(summary.added.tooLong));
     }
@@ -139,6 +147,7 @@ bool LoadImageListWithProgress(QWidget* parent, ImageCollection& images, const Q
     }
     if (loaded && images.Count() > 0 && list != nullptr)
         list->SetSelected(0, true);
+    WriteCacheEntriesOnceShown(images);
     return loaded;
 }
 

@@ -252,3 +252,35 @@ TEST_F(ImageCollectionUiTest, FailedSaveIsReportedWithTheFileName) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ImageCollectionUiTest, CacheEntriesAreWrittenOnlyOnceTheListIsShown) {
+    const QString root = dir_.path() + "/cache/thumbnails";
+    images_.SetThumbnailCache(std::make_shared<ThumbnailCache>(root));
+    QStringList files;
+    for (int i = 0; i < 4; ++i)
+        files.append(File(QString("drop/p%1.jpg").arg(i)));
+    File("drop/broken.jpg", false);
+    const auto entries = [&](const QString& folder) {
+        return QDir(root + "/" + folder).entryList({"*.png"}, QDir::Files).size();
+    };
+    EXPECT_EQ(AddDroppedPaths(nullptr, images_, {dir_.path() + "/drop"}, {}).added.added, 4);
+    EXPECT_EQ(entries("normal"), 0) << "written before the event loop could show the list";
+    QTest::qWait(0);
+    images_.WaitForThumbnailCacheWrites();
+    EXPECT_EQ(entries("normal"), 4);
+    EXPECT_EQ(entries("fail/pelmora"), 1);
+
+    // Read back at the next start: the list is made from the entries alone.
+    const QString list = dir_.path() + "/IMG.DAT";
+    ASSERT_TRUE(images_.SaveImageList(list).ok());
+    ImageCollection restarted;
+    restarted.SetThumbnailCache(std::make_shared<ThumbnailCache>(root));
+    const long decodesBefore = ThumbnailDecodeCount();
+    ASSERT_TRUE(LoadImageListWithProgress(nullptr, restarted, list, {}));
+    EXPECT_EQ(ThumbnailDecodeCount(), decodesBefore);
+    EXPECT_EQ(restarted.Paths(), images_.Paths());
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 //                          [--tour FOLDER]
 //                          [--crop-all OUT [--mode lossless|recompress] [--quality Q]
 //                           [--questions-by-hand]]
+//                          [--until-cached]
 // --tour saves every window of the program into FOLDER (main window, crop
 // settings dialog fitted and at actual size, quality dialog, progress
 // window, the question Esc asks during a run, completion messages, close
@@ -24,6 +25,8 @@
 // starts and ends, for bench/reliability.sh. With --questions-by-hand a Yes/No
 // question (the one Esc on the progress window asks) is left for a person or
 // xdotool to answer.
+// --until-cached ends once the list is shown and every thumbnail it made is
+// written to the desktop's thumbnail cache, for bench/restart.sh.
 
 #include "app/MainFrame.h"
 #include "engine/ProgressDlg.h"
@@ -290,6 +293,7 @@ int main(int argc, char** argv) {
     parser.addOption({"mode", "lossless (default) or recompress, for --crop-all.", "mode"});
     parser.addOption({"quality", "JPEG quality for --crop-all (default 90).", "quality"});
     parser.addOption({"questions-by-hand", "Leave Yes/No questions to the user, for --crop-all."});
+    parser.addOption({"until-cached", "End once the thumbnail cache has the list's entries."});
     parser.process(app);
     if (parser.isSet("crop-all")) {
         const QString mode = parser.value("mode");
@@ -360,6 +364,15 @@ int main(int argc, char** argv) {
                 const int quality = parser.isSet("quality") ? parser.value("quality").toInt() : 90;
                 QApplication::exit(RunCropAll(*frame.View(), settings, parser.value("crop-all"),
                                               mode, quality, parser.isSet("questions-by-hand")));
+            });
+        });
+    }
+    if (parser.isSet("until-cached")) {
+        QObject::connect(frame.View(), &CChildView::Loaded, &frame, [&] {
+            QTimer::singleShot(0, &frame, [&] {
+                frame.View()->Images().StartThumbnailCacheWrites();
+                frame.View()->Images().WaitForThumbnailCacheWrites();
+                QApplication::exit(0);
             });
         });
     }
