@@ -27,3 +27,17 @@ struct CropOutcome {
     QStringList notes;     // things the user should know about a written file
     bool notDone = false;  // never attempted: the run was stopped first
 };
+
+// A target that failed for `reason`, before or while it was written.
+inline CropOutcome Failed(const QString& reason) {
+    CropOutcome outcome;
+    outcome.status = Status::Failure(reason);
+    return outcome;
+}
+
+// A target never attempted because the run was stopped first.
+inline CropOutcome NotDone() {
+    CropOutcome outcome = Failed(QStringLiteral("not done: stopped"));
+    outcome.notDone = true;
+    return outcome;
+}

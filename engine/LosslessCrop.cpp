@@ -167,12 +167,6 @@ PixelRect WrittenRegion(const TransformOptions& options) {
             top + static_cast<int>(options.outputHeight)};
 }
 
-CropOutcome Failed(const QString& error) {
-    CropOutcome outcome;
-    outcome.status = Status::Failure(error);
-    return outcome;
-}
-
 // Writes one target; `sourceError` is set when the source object failed.
 CropOutcome CropOne(SourceJob& source, const CropTarget& request, const OutputPolicy& policy,
                     const CropMetadataOptions& metadata, QString& sourceError) {
@@ -233,9 +227,7 @@ std::vector<CropOutcome> LosslessCrop(const QString& source, const std::vector<C
         sourceError = FatalMessage(job->errors, job->errors);
     for (const CropTarget& request : targets) {
         if (stop != nullptr && stop->load()) {
-            CropOutcome skipped = Failed(QStringLiteral("not done: stopped"));
-            skipped.notDone = true;
-            outcomes.push_back(std::move(skipped));
+            outcomes.push_back(NotDone());
         } else {
             outcomes.push_back(sourceError.isEmpty()
                                    ? CropOne(*job, request, output, metadata, sourceError)

@@ -10,12 +10,6 @@
 
 namespace {
 
-CropOutcome Failed(const QString& error) {
-    CropOutcome outcome;
-    outcome.status = Status::Failure(error);
-    return outcome;
-}
-
 bool Inside(const PixelRect& rect, int width, int height) {
     return !rect.IsEmpty() && rect.left >= 0 && rect.top >= 0 && rect.right <= width &&
            rect.bottom <= height;
@@ -120,9 +114,7 @@ std::vector<CropOutcome> RecompressCrop(const QString& source,
     const DecodedArea area = DecodeArea(source, targets);
     for (const CropTarget& target : targets) {
         if (stop != nullptr && stop->load()) {
-            CropOutcome skipped = Failed(QStringLiteral("not done: stopped"));
-            skipped.notDone = true;
-            outcomes.push_back(std::move(skipped));
+            outcomes.push_back(NotDone());
         } else {
             outcomes.push_back(EncodeTarget(area, target, quality, output, metadata));
         }
